@@ -1,0 +1,5 @@
+#include "ik/engine.hpp"
+namespace kin {
+void Engine::armTransform() {}
+void Engine::wristTransform() {}
+}

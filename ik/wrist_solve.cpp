@@ -1,0 +1,4 @@
+#include "ik/engine.hpp"
+namespace kin {
+void Engine::wristSolve() {}
+}

@@ -1,0 +1,36 @@
+#pragma once
+//! Frame and vector routines. Sums are formed left to right in the order
+//! written; no routine keeps state, allocates or fails.
+
+#include "numeric/types.hpp"
+
+namespace kin {
+
+//! R*p + O: a point from the frame's coordinates to its parent's.
+Vec3 frameApplyPoint(const Frame& F, const Vec3& p);
+//! R^T*(p - O): a point from the parent's coordinates to the frame's.
+Vec3 frameInvApplyPoint(const Frame& F, const Vec3& p);
+//! R*v: a direction to the parent's coordinates (origin unused).
+Vec3 frameApplyVector(const Frame& F, const Vec3& v);
+//! R^T*v: a direction to the frame's coordinates (origin unused).
+Vec3 frameInvApplyVector(const Frame& F, const Vec3& v);
+//! a x b.
+Vec3 cross3(const Vec3& a, const Vec3& b);
+//! sqrt of the sum of squares of v[0..n-1], accumulated as v[i]*v[i] + sum.
+double vecNorm(const double* v, int n);
+double vecNorm(const Vec3& v);
+//! A*B: frame B, given in A's coordinates, carried to A's parent.
+Frame frameMul(const Frame& A, const Frame& B);
+//! The inverse of a rigid transform (rotation transposed).
+Frame frameInverse(const Frame& A);
+
+//! Component i (0, 1, 2 for x, y, z) of a vector.
+inline double component(const Vec3& v, int i) {
+    return i == 0 ? v.x : (i == 1 ? v.y : v.z);
+}
+//! Dot product summed x, then y, then z.
+inline double dot3(const Vec3& a, const Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+}  // namespace kin
