@@ -1,5 +1,144 @@
+#include <cmath>
+
 #include "ik/engine.hpp"
+
 namespace kin {
-PassStatus Engine::cpRefine(const Joints&, Joints&) { return 'N'; }
-PassStatus Engine::newtonStep(const Joints&, std::array<double, 3>&) { return 'N'; }
+
+namespace {
+
+constexpr double kTolerance = 1e-5;  //!< pose error and change norm that end the search
+constexpr int kIterLimit = 100;      //!< the 101st count of iter fails the call
+constexpr double kShift = 0.1;       //!< shift after a nudged pass; largest step component
+constexpr double kDelta = 0.001;     //!< forward-difference increment; step limit near convergence
+constexpr double kTwoPi = 2.0 * piValue;
+
+}  // namespace
+
+PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
+    RefineWork& w = ik.refine;
+    Joints cur = start;
+    ik.workPhi = cur;
+    int iter = 0;
+    bool halved = false;
+    std::array<double, 3> step{};
+    double diffNorm = 0.0;
+
+    // A clean pass at cur; shift cur while the passes need nudges.
+    for (;;) {
+        const PassStatus r = decompPass(cur, w.res, w.diff);
+        if (r == 'N') return 'N';
+        if (r == 'Y') {
+            if (poseError(w.res) < kTolerance) {
+                out = w.res;
+                return r;
+            }
+            diffNorm = sumAbs3(w.diff);
+            if (diffNorm < kTolerance) {
+                out = w.res;
+                return r;
+            }
+        } else {
+            for (double& q : cur) q += kShift;
+            ik.workPhi = cur;
+            if (++iter > kIterLimit) return 'N';
+            continue;
+        }
+
+        // Newton steps from cur, each reused while it keeps shrinking the change.
+        for (;;) {
+            const PassStatus s = newtonStep(cur, step);
+            if (s == 'N') return 'N';
+            if (s != 'Y') {
+                if (++iter > kIterLimit) return 'N';
+                cur = w.res;
+                ik.workPhi = cur;
+                break;  // a new clean pass at cur
+            }
+            for (;;) {
+                Joints trial;
+                for (int i = 0; i < 3; ++i) {
+                    trial[i] = cur[i] - step[i];
+                    if (-piValue > trial[i]) trial[i] += kTwoPi;
+                    if (trial[i] > piValue) trial[i] -= kTwoPi;
+                }
+                for (int i = 3; i < 6; ++i) trial[i] = cur[i];
+                ik.workPhi = trial;
+
+                const PassStatus r2 = decompPass(trial, w.res2, w.diff2);
+                diffNorm = sumAbs3(w.diff);
+                const double diff2Norm = sumAbs3(w.diff2);
+                if (poseError(w.res2) < kTolerance || diff2Norm < kTolerance) {
+                    out = w.res2;
+                    return r2;
+                }
+                if (++iter > kIterLimit) return 'N';
+
+                if (diff2Norm < diffNorm) {
+                    // The change shrank: accept and try the same step again.
+                    for (int i = 0; i < 3; ++i) cur[i] = trial[i];
+                    w.res = w.res2;
+                    for (int i = 3; i < 6; ++i) cur[i] = w.res2[i];
+                    w.diff = w.diff2;
+                    diffNorm = diff2Norm;
+                    halved = false;
+                } else if (!halved) {
+                    halved = true;
+                    for (double& c : step) c = 0.5 * c;
+                } else {
+                    halved = false;
+                    break;  // a new Jacobian at cur
+                }
+            }
+        }
+    }
 }
+
+PassStatus Engine::newtonStep(const Joints& cur, std::array<double, 3>& step) {
+    RefineWork& w = ik.refine;
+    decompPass(cur, w.baseRes, w.baseDiff);  // its status is not examined
+
+    // Forward-difference Jacobian of the change: J[i][j] = d change_i / d q_j.
+    double J[3][3];
+    PassStatus s = 'Y';
+    for (int j = 0; j < 3; ++j) {
+        Joints perturbed = cur;
+        ik.workPhi = perturbed;
+        perturbed[j] = cur[j] + kDelta;
+        s = decompPass(perturbed, w.pertRes, w.pertDiff);
+        if (s != 'Y') return s;
+        for (int i = 0; i < 3; ++i) J[i][j] = (w.pertDiff[i] - w.baseDiff[i]) / kDelta;
+    }
+
+    // Solve J * step = change by the adjugate.
+    const double det = (J[1][1] * J[2][2] - J[1][2] * J[2][1]) * J[0][0] +
+                       (J[1][2] * J[2][0] - J[2][2] * J[1][0]) * J[0][1] +
+                       (J[1][0] * J[2][1] - J[2][0] * J[1][1]) * J[0][2];
+    // A singular or non-finite Jacobian could only produce non-finite steps.
+    if (det == 0.0 || !std::isfinite(det)) return 'N';
+    const auto& b = w.baseDiff;
+    std::array<double, 3> x;
+    x[0] = ((J[1][1] * J[2][2] - J[1][2] * J[2][1]) * b[0] +
+            (J[0][2] * J[2][1] - J[0][1] * J[2][2]) * b[1] +
+            (J[0][1] * J[1][2] - J[0][2] * J[1][1]) * b[2]) / det;
+    x[1] = ((J[1][2] * J[2][0] - J[1][0] * J[2][2]) * b[0] +
+            (J[0][0] * J[2][2] - J[0][2] * J[2][0]) * b[1] +
+            (J[0][2] * J[1][0] - J[1][2] * J[0][0]) * b[2]) / det;
+    x[2] = ((J[1][0] * J[2][1] - J[2][0] * J[1][1]) * b[0] +
+            (J[0][1] * J[2][0] - J[2][1] * J[0][0]) * b[1] +
+            (J[0][0] * J[1][1] - J[0][1] * J[1][0]) * b[2]) / det;
+    if (!std::isfinite(x[0]) || !std::isfinite(x[1]) || !std::isfinite(x[2])) return 'N';
+
+    // Limit the step: 0.1 at most, 0.001 at most near convergence.
+    double m = maxAbs3(0, x);
+    if (m > kShift) {
+        for (double& c : x) c = c * kShift / m;
+    }
+    m = maxAbs3(0, x);
+    if (sumAbs3(w.pertDiff) < kDelta && m > kDelta) {
+        for (double& c : x) c = c * kDelta / m;
+    }
+    step = x;
+    return s;
+}
+
+}  // namespace kin
