@@ -22,6 +22,16 @@ constexpr std::size_t kMaxNumberText = 4096;
 
 bool isWhite(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+//! Bytes taken by the UTF-8 character at s (at least 1): the lead byte and
+//! the continuation bytes that follow it, up to the count it announces.
+std::size_t utf8SequenceLength(const char* s, std::size_t left) {
+    const auto lead = static_cast<unsigned char>(s[0]);
+    const std::size_t expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    std::size_t n = 1;
+    while (n < expected && n < left && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) ++n;
+    return n;
+}
+
 // --- Terminal state for the signal handlers --------------------------------
 //
 // A key read switches the terminal to single keystrokes without echo. If a
@@ -139,12 +149,14 @@ void Console::write(const char* utf8, std::size_t n) {
         const int err = errno;
         std::fwrite(buffer, 1, sizeof buffer - toLeft, out_);
         if (r != static_cast<std::size_t>(-1) || err == E2BIG) continue;
-        // A byte that is not UTF-8, or a character the target lacks: show a
-        // question mark for it and go on with the next byte.
+        // A character the target lacks, or bytes that are not UTF-8: one
+        // question mark for the character (or for the broken sequence), then
+        // go on after it.
         std::fputc('?', out_);
         if (err != EILSEQ && err != EINVAL) break;
-        ++from;
-        --fromLeft;
+        const std::size_t skip = utf8SequenceLength(from, fromLeft);
+        from += skip;
+        fromLeft -= skip;
     }
     char* to = buffer;
     std::size_t toLeft = sizeof buffer;

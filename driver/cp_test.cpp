@@ -6,6 +6,13 @@
 
 namespace kin::driver {
 
+double stepPathJoint(double f) {
+    f = f + 0.01;
+    if (f > piValue) f = f - 2.0 * piValue;
+    if (f < -piValue) f = f + 2.0 * piValue;
+    return f;
+}
+
 void Session::cpTest() {
     r_.ikMode = kModeCp;
     console_.print("\n\nmain() 逆運動学ＣＰ目標６関節角設定（コンマなしで）fi[]=");
@@ -53,16 +60,14 @@ void Session::cpTest() {
 
         // One step along the path: the last solution becomes the neighbour
         // (entry 0 even after a failed solve), every target joint moves by
-        // 0.01 and is folded back into (-pi, pi].
+        // 0.01 and is folded by 2pi once it passes pi or -pi.
         for (int i = 0; i < r_.DOF; ++i) {
             const auto j = static_cast<std::size_t>(i);
             r_.PHI0[j] = r_.PHIF[0][j];
         }
         for (int i = 0; i < r_.DOF; ++i) {
-            double& f = r_.fi[static_cast<std::size_t>(i)];
-            f = f + 0.01;
-            if (f > piValue) f = f - 2.0 * piValue;
-            if (f < -piValue) f = f + 2.0 * piValue;
+            const auto j = static_cast<std::size_t>(i);
+            r_.fi[j] = stepPathJoint(r_.fi[j]);
         }
         targetFrom(r_.fi);
     }

@@ -62,6 +62,11 @@ private:
     DriverRecords r_;
 };
 
+//! One step of the CP path walk for one target joint, whatever its type:
+//! f + 0.01, then above pi take 2pi off, then below -pi add 2pi (strict
+//! comparisons; pi is piValue, 2pi is 2.0 * piValue).
+double stepPathJoint(double f);
+
 //! The whole program: start-up and menu until the key 0 or the end of the
 //! input. Returns the exit status, 0.
 int runSession(Console& console);
