@@ -58,7 +58,7 @@ inline std::string fromCp932(std::string_view cp932) { return convert(cp932, "UT
 
 // --- Running the program -----------------------------------------------------
 
-struct Run {
+struct RunResult {
     bool timedOut = false;
     int status = -1;  //!< raw wait status
     std::string out;  //!< standard output, as written
@@ -69,8 +69,8 @@ struct Run {
 
 //! Runs the console program with input on a pipe, collecting its output,
 //! and kills it if it has not ended after timeoutSeconds.
-inline Run runConsole(std::string_view input, double timeoutSeconds = 10.0) {
-    Run run;
+inline RunResult runConsole(std::string_view input, double timeoutSeconds = 10.0) {
+    RunResult run;
     int toChild[2];
     int fromChild[2];
     if (pipe(toChild) != 0 || pipe(fromChild) != 0) std::abort();
