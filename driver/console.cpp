@@ -104,7 +104,8 @@ Console::Console(std::FILE* in, std::FILE* out)
     encoding_ = outIsTerminal ? terminalCodeset() : std::string("CP932");
     if (encoding_ != "UTF-8") {
         // On a terminal whose character set lacks a character, show a
-        // stand-in rather than nothing.
+        // stand-in rather than nothing. Should the conversion be missing
+        // from the C library altogether, the text goes out as UTF-8.
         const std::string to = outIsTerminal ? encoding_ + "//TRANSLIT" : encoding_;
         cd_ = iconv_open(to.c_str(), "UTF-8");
     }
