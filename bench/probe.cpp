@@ -3,18 +3,73 @@
 //! do not depend on machine load (scripts/callgrind-counts).
 //!
 //!   armkin_probe fk|ptp|cp|position uniform|sin_q4 n
+//!
+//! "armkin_probe digest" instead prints one 64-bit hash of the bits of every
+//! result (FK, PTP, CP, position only) over both whole sets: two builds that
+//! print the same digest agree on a thousand targets to the last bit.
 
 #include <valgrind/callgrind.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "bench/bench_poses.hpp"
 
+namespace {
+
+//! FNV-1a over the bit patterns of doubles and counts.
+struct Digest {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    void add(std::uint64_t bits) {
+        for (int i = 0; i < 8; ++i) {
+            h ^= (bits >> (8 * i)) & 0xffu;
+            h *= 0x100000001b3u;
+        }
+    }
+    void add(double v) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        add(bits);
+    }
+};
+
+int digest() {
+    using namespace kin;
+    using namespace kin::bench;
+    Engine e;
+    setUpBuiltinArm(e);
+    Digest d;
+    const Joints zeros{};
+    for (const SetKind set : kSets) {
+        for (const Target& t : targets(set)) {
+            Vec3 p;
+            EulerZYZ E;
+            e.analys(6, t.typed.data(), p, E);
+            for (double v : {p.x, p.y, p.z, E.phi, E.theta, E.psi}) d.add(v);
+            const Joints* starts[3] = {&zeros, &t.nearSeed, &t.typed};
+            const int modes[3] = {kModePtp, kModeCp, kModePositionOnly};
+            for (int m = 0; m < 3; ++m) {
+                SolutionList sols{};
+                const int n = e.inverseKinematics(6, t.pos, t.axes, *starts[m], sols, modes[m]);
+                d.add(static_cast<std::uint64_t>(n));
+                for (const Joints& q : sols) {
+                    for (double v : q) d.add(v);
+                }
+            }
+        }
+    }
+    std::printf("%016llx\n", static_cast<unsigned long long>(d.h));
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace kin;
     using namespace kin::bench;
+    if (argc == 2 && std::strcmp(argv[1], "digest") == 0) return digest();
     if (argc != 4) {
         std::fprintf(stderr, "usage: %s fk|ptp|cp|position uniform|sin_q4 n\n", argv[0]);
         return 2;

@@ -12,6 +12,13 @@ constexpr double kShift = 0.1;       //!< shift after a nudged pass; largest ste
 constexpr double kDelta = 0.001;     //!< forward-difference increment; step limit near convergence
 constexpr double kTwoPi = 2.0 * piValue;
 
+//! newtonStep; with basePassDone the caller has just run decompPass at cur
+//! into res and diff (status 'Y') and touched no engine record since, so the
+//! base pass would repeat it bit for bit: its result and change are copied
+//! instead of computed again.
+PassStatus newtonStepFrom(Engine& e, const Joints& cur, std::array<double, 3>& step,
+                          bool basePassDone);
+
 }  // namespace
 
 PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
@@ -45,8 +52,10 @@ PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
         }
 
         // Newton steps from cur, each reused while it keeps shrinking the change.
+        bool passAtCur = true;  // res and diff hold the clean pass at cur just made
         for (;;) {
-            const PassStatus s = newtonStep(cur, step);
+            const PassStatus s = newtonStepFrom(*this, cur, step, passAtCur);
+            passAtCur = false;
             if (s == 'N') return 'N';
             if (s != 'Y') {
                 if (++iter > kIterLimit) return 'N';
@@ -94,8 +103,21 @@ PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
 }
 
 PassStatus Engine::newtonStep(const Joints& cur, std::array<double, 3>& step) {
-    RefineWork& w = ik.refine;
-    decompPass(cur, w.baseRes, w.baseDiff);  // its status is not examined
+    return newtonStepFrom(*this, cur, step, false);
+}
+
+namespace {
+
+PassStatus newtonStepFrom(Engine& e, const Joints& cur, std::array<double, 3>& step,
+                          bool basePassDone) {
+    RefineWork& w = e.ik.refine;
+    auto& ik = e.ik;
+    if (basePassDone) {
+        w.baseRes = w.res;
+        w.baseDiff = w.diff;
+    } else {
+        e.decompPass(cur, w.baseRes, w.baseDiff);  // its status is not examined
+    }
 
     // Forward-difference Jacobian of the change: J[i][j] = d change_i / d q_j.
     double J[3][3];
@@ -104,7 +126,7 @@ PassStatus Engine::newtonStep(const Joints& cur, std::array<double, 3>& step) {
         Joints perturbed = cur;
         ik.workPhi = perturbed;
         perturbed[j] = cur[j] + kDelta;
-        s = decompPass(perturbed, w.pertRes, w.pertDiff);
+        s = e.decompPass(perturbed, w.pertRes, w.pertDiff);
         if (s != 'Y') return s;
         for (int i = 0; i < 3; ++i) J[i][j] = (w.pertDiff[i] - w.baseDiff[i]) / kDelta;
     }
@@ -140,5 +162,7 @@ PassStatus Engine::newtonStep(const Joints& cur, std::array<double, 3>& step) {
     step = x;
     return s;
 }
+
+}  // namespace
 
 }  // namespace kin
