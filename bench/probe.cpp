@@ -5,8 +5,9 @@
 //!   armkin_probe fk|ptp|cp|position uniform|sin_q4 n
 //!
 //! "armkin_probe digest" instead prints one 64-bit hash of the bits of every
-//! result (FK, PTP, CP, position only) over both whole sets: two builds that
-//! print the same digest agree on a thousand targets to the last bit.
+//! result (FK, PTP, CP, position only) over both whole sets, then over 20
+//! random targets on each test arm of the sliding-joint cases: two builds
+//! that print the same digest agree on every one of them to the last bit.
 
 #include <valgrind/callgrind.h>
 
@@ -16,6 +17,8 @@
 #include <cstring>
 
 #include "bench/bench_poses.hpp"
+#include "numeric/euler.hpp"
+#include "tests/support/sliding_arms.hpp"
 
 namespace {
 
@@ -35,29 +38,51 @@ struct Digest {
     }
 };
 
+//! Every result for one target, the whole solution list included.
+void addTarget(kin::Engine& e, const kin::bench::Target& t, Digest& d) {
+    using namespace kin;
+    Vec3 p;
+    EulerZYZ E;
+    e.analys(6, t.typed.data(), p, E);
+    for (double v : {p.x, p.y, p.z, E.phi, E.theta, E.psi}) d.add(v);
+    const Joints zeros{};
+    const Joints* starts[3] = {&zeros, &t.nearSeed, &t.typed};
+    const int modes[3] = {kModePtp, kModeCp, kModePositionOnly};
+    for (int m = 0; m < 3; ++m) {
+        SolutionList sols{};
+        const int n = e.inverseKinematics(6, t.pos, t.axes, *starts[m], sols, modes[m]);
+        d.add(static_cast<std::uint64_t>(n));
+        for (const Joints& q : sols) {
+            for (double v : q) d.add(v);
+        }
+    }
+}
+
 int digest() {
     using namespace kin;
     using namespace kin::bench;
+    Digest d;
     Engine e;
     setUpBuiltinArm(e);
-    Digest d;
-    const Joints zeros{};
     for (const SetKind set : kSets) {
-        for (const Target& t : targets(set)) {
-            Vec3 p;
+        for (const Target& t : targets(set)) addTarget(e, t, d);
+    }
+    std::mt19937_64 rng(77);
+    for (const testing::SlidingArm& arm : testing::slidingArms()) {
+        Engine s;
+        const ArmDescription desc = testing::describe(arm);
+        Frame base;
+        std::array<Frame, kMaxJoints + 1> links;
+        s.armSetup(6, desc, base, links);
+        for (int i = 0; i < 20; ++i) {
+            Target t;
+            t.typed = testing::randomJoints(arm, rng);
+            t.nearSeed = t.typed;
+            for (double& v : t.nearSeed) v += kNearOffset;
             EulerZYZ E;
-            e.analys(6, t.typed.data(), p, E);
-            for (double v : {p.x, p.y, p.z, E.phi, E.theta, E.psi}) d.add(v);
-            const Joints* starts[3] = {&zeros, &t.nearSeed, &t.typed};
-            const int modes[3] = {kModePtp, kModeCp, kModePositionOnly};
-            for (int m = 0; m < 3; ++m) {
-                SolutionList sols{};
-                const int n = e.inverseKinematics(6, t.pos, t.axes, *starts[m], sols, modes[m]);
-                d.add(static_cast<std::uint64_t>(n));
-                for (const Joints& q : sols) {
-                    for (double v : q) d.add(v);
-                }
-            }
+            s.analys(6, t.typed.data(), t.pos, E);
+            t.axes = eulerToAxes(E);
+            addTarget(s, t, d);
         }
     }
     std::printf("%016llx\n", static_cast<unsigned long long>(d.h));
