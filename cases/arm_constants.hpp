@@ -38,6 +38,11 @@ struct ArmConstants {
     double slideCrossX = 0.0;   //!< X1.y*X2.z - X1.z*X2.y
     double link4Zz = 0.0, link5Zz = 0.0;    //!< z of link frames 4, 5's Z axes
     double link4Zh2 = 0.0, link5Zh2 = 0.0;  //!< Z.x^2 + Z.y^2 of the same
+    //! frameMul(identity, link frame 0) and frameMul(identity, link frame 3):
+    //! the first product of armTransform and wristTransform, which depends on
+    //! the arm alone, kept here so the transforms do not form it every time.
+    Frame armChainStart{};
+    Frame wristChainStart{};
 };
 
 //! Recomputes every record from the model. Returns 1.

@@ -69,6 +69,9 @@ int classifyArm(const ArmModel& model, ArmConstants& arm) {
     arm.link5Zz = Z5.z;
     arm.link4Zh2 = Z4.x * Z4.x + Z4.y * Z4.y;
     arm.link5Zh2 = Z5.x * Z5.x + Z5.y * Z5.y;
+
+    arm.armChainStart = frameMul(identityFrame(), model.linkFrames[0]);
+    arm.wristChainStart = frameMul(identityFrame(), model.linkFrames[3]);
     return 1;
 }
 

@@ -13,7 +13,9 @@ namespace {
 Frame chainJoints(const ArmModel& model, const ArmConstants& arm, const Joints& q, int first) {
     Frame T = identityFrame();
     for (int k = first; k < first + 3; ++k) {
-        const Frame M = frameMul(T, model.linkFrames[k]);
+        // The first product, identity x link frame, was formed by classifyArm.
+        const Frame M = k > first ? frameMul(T, model.linkFrames[k])
+                                  : (first == 0 ? arm.armChainStart : arm.wristChainStart);
         if (arm.ikJtype[k] == 'R') {
             const double c = std::cos(q[k]);
             const double s = std::sin(q[k]);

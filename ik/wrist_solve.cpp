@@ -108,9 +108,12 @@ void Engine::wristSolve() {
         }
     }
 
+    // The inverse rotation of joint frame 3 with joint 3 at zero, the same
+    // for both directions.
+    const Mat3 M3 = transposedProduct(ik.armFrame, L3);
     for (const Vec3& dir : n) {
         // Joint 3 turns L4's Z axis onto n (seen in joint frame 3).
-        Mat3 M = transposedProduct(ik.armFrame, L3);
+        Mat3 M = M3;
         const Vec3 a = times(M, dir);
         if (arm.link4Zh2 <= 1e-8) continue;
         const double c3 = (a.x * L4.Z.x + a.y * L4.Z.y) / arm.link4Zh2;
