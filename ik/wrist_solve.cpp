@@ -112,31 +112,33 @@ void Engine::wristSolve() {
     // for both directions.
     const Mat3 M3 = transposedProduct(ik.armFrame, L3);
     for (const Vec3& dir : n) {
-        // Joint 3 turns L4's Z axis onto n (seen in joint frame 3).
+        // Joint 3 turns L4's Z axis onto n (seen in joint frame 3): angle
+        // atan2(s3, c3).
         Mat3 M = M3;
         const Vec3 a = times(M, dir);
         if (arm.link4Zh2 <= 1e-8) continue;
         const double c3 = (a.x * L4.Z.x + a.y * L4.Z.y) / arm.link4Zh2;
         const double s3 = (a.y * L4.Z.x - a.x * L4.Z.y) / arm.link4Zh2;
-        const double q3 = std::atan2(s3, c3);
 
-        // Joint 4 turns L5's Z axis onto the flange Z axis (joint frame 4).
+        // Joint 4 turns L5's Z axis onto the flange Z axis (joint frame 4):
+        // angle atan2(s4, c4).
         turnBack(M, c3, s3);
         linkBack(M, L4);
         const Vec3 e = times(M, f);
         if (arm.link5Zh2 <= 1e-8) continue;
         const double c4 = (e.x * L5.Z.x + e.y * L5.Z.y) / arm.link5Zh2;
         const double s4 = (e.y * L5.Z.x - e.x * L5.Z.y) / arm.link5Zh2;
-        const double q4 = std::atan2(s4, c4);
 
-        // Joint 5 turns its X axis onto the flange X axis (joint frame 5).
+        // Joint 5 turns its X axis onto the flange X axis (joint frame 5):
+        // angle atan2(s5, c5).
         turnBack(M, c4, s4);
         linkBack(M, L5);
         const double c5 = M.m[0][0] * g.x + M.m[0][1] * g.y + M.m[0][2] * g.z;
         const double s5 = M.m[1][0] * g.x + M.m[1][1] * g.y + M.m[1][2] * g.z;
-        const double q5 = std::atan2(s5, c5);
 
-        out.wristCand[out.wristCandCount] = {q3, q4, q5};
+        // The angles last, once no matrix is held across the library calls.
+        out.wristCand[out.wristCandCount] = {std::atan2(s3, c3), std::atan2(s4, c4),
+                                             std::atan2(s5, c5)};
         ++out.wristCandCount;
     }
 }
