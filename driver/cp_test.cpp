@@ -30,14 +30,7 @@ void Session::cpTest() {
             printJoints("\n\n 設定  PHI[] =(%7.4f,%7.4f,%7.4f,%7.4f,%7.4f,%7.4f)", r_.fi);
             printJoints("\n 解    PHIF[]=(%7.4f,%7.4f,%7.4f,%7.4f,%7.4f,%7.4f)", r_.PHIF[0]);
             poseOf(r_.PHIF[0]);
-            printVec("\n目標位置  GP[] =(%8.4f, %8.4f, %8.4f)", r_.GP);
-            printVec("\n計算位置  GW[] =(%8.4f, %8.4f, %8.4f)\n", r_.GW);
-            printVec("\n目標姿勢X GOX[]=(%8.4f, %8.4f, %8.4f)", r_.GO.X);
-            printVec("\n計算姿勢X EWX[]=(%8.4f, %8.4f, %8.4f)\n", r_.EW.X);
-            printVec("\n        Y GOY[]=(%8.4f, %8.4f, %8.4f)", r_.GO.Y);
-            printVec("\n        Y EWY[]=(%8.4f, %8.4f, %8.4f)\n", r_.EW.Y);
-            printVec("\n        Z GOZ[]=(%8.4f, %8.4f, %8.4f)", r_.GO.Z);
-            printVec("\n        Z EWZ[]=(%8.4f, %8.4f, %8.4f)\n", r_.EW.Z);
+            printTargetBesidePose();
             console_.print("\nEuler角   GD[] =(%8.4f, %8.4f, %8.4f)", r_.GD.phi, r_.GD.theta,
                            r_.GD.psi);
         } else if (r_.sol == 0) {

@@ -38,14 +38,7 @@ void Session::ptpTest() {
         console_.print("\n\nk=%d PHIF[]=(%7.4f,%7.4f,%7.4f,%7.4f,%7.4f,%7.4f)", r_.k, q[0], q[1],
                        q[2], q[3], q[4], q[5]);
         poseOf(q);
-        printVec("\n目標位置  GP[] =(%8.4f, %8.4f, %8.4f)", r_.GP);
-        printVec("\n計算位置  GW[] =(%8.4f, %8.4f, %8.4f)\n", r_.GW);
-        printVec("\n目標姿勢X GOX[]=(%8.4f, %8.4f, %8.4f)", r_.GO.X);
-        printVec("\n計算姿勢X EWX[]=(%8.4f, %8.4f, %8.4f)\n", r_.EW.X);
-        printVec("\n        Y GOY[]=(%8.4f, %8.4f, %8.4f)", r_.GO.Y);
-        printVec("\n        Y EWY[]=(%8.4f, %8.4f, %8.4f)\n", r_.EW.Y);
-        printVec("\n        Z GOZ[]=(%8.4f, %8.4f, %8.4f)", r_.GO.Z);
-        printVec("\n        Z EWZ[]=(%8.4f, %8.4f, %8.4f)\n", r_.EW.Z);
+        printTargetBesidePose();
         console_.print("\n目標Euler角GE[]=(%8.4f, %8.4f, %8.4f)", r_.GE.phi, r_.GE.theta,
                        r_.GE.psi);
         console_.print("\nEuler角    GD[]=(%8.4f, %8.4f, %8.4f)", r_.GD.phi, r_.GD.theta,

@@ -55,6 +55,17 @@ void Session::poseOf(const Joints& q) {
 
 void Session::printVec(const char* fmt, const Vec3& v) { console_.print(fmt, v.x, v.y, v.z); }
 
+void Session::printTargetBesidePose() {
+    printVec("\n目標位置  GP[] =(%8.4f, %8.4f, %8.4f)", r_.GP);
+    printVec("\n計算位置  GW[] =(%8.4f, %8.4f, %8.4f)\n", r_.GW);
+    printVec("\n目標姿勢X GOX[]=(%8.4f, %8.4f, %8.4f)", r_.GO.X);
+    printVec("\n計算姿勢X EWX[]=(%8.4f, %8.4f, %8.4f)\n", r_.EW.X);
+    printVec("\n        Y GOY[]=(%8.4f, %8.4f, %8.4f)", r_.GO.Y);
+    printVec("\n        Y EWY[]=(%8.4f, %8.4f, %8.4f)\n", r_.EW.Y);
+    printVec("\n        Z GOZ[]=(%8.4f, %8.4f, %8.4f)", r_.GO.Z);
+    printVec("\n        Z EWZ[]=(%8.4f, %8.4f, %8.4f)\n", r_.EW.Z);
+}
+
 void Session::printJoints(const char* fmt, const Joints& q) {
     console_.print(fmt, q[0], q[1], q[2], q[3], q[4], q[5]);
 }

@@ -55,6 +55,8 @@ private:
     //! GW, GD and EW from the joint vector q.
     void poseOf(const Joints& q);
     void printVec(const char* fmt, const Vec3& v);
+    //! Target position and axes beside those of the last poseOf, line by line.
+    void printTargetBesidePose();
     void printJoints(const char* fmt, const Joints& q);
 
     Console& console_;
