@@ -131,23 +131,6 @@ TEST(SlidingCases, RailInThePlaneOfTheTurntableGivesTwoCandidatesWithOneLift) {
     }
 }
 
-TEST(SlidingCases, EquallyTiltedSlidesGiveAtMostOneCandidate) {
-    // Case 5 with |X1.z| = |X2.z|: the quadratic in d2 loses its leading
-    // term and keeps the single root -l / 2k.
-    const SlidingArm arm = armNamed("SRS equally tilted slides");
-    Engine e;
-    testing::setUp(e, describe(arm));
-    ASSERT_LE(std::fabs(e.arm.slideTiltDet), 1e-8);
-    std::mt19937_64 rng(10);
-    for (int n = 0; n < 100; ++n) {
-        const Joints q = testing::randomJoints(arm, rng);
-        EXPECT_LE(armCandidates(e, poseOf(e, q), q), 1);
-    }
-    for (const Pose& t : arbitraryTargets(100, 73)) {
-        EXPECT_LE(armCandidates(e, t, Joints{0, 0, 0, 0.3, 0.9, -0.2}), 1);
-    }
-}
-
 TEST(SlidingCases, TargetsOutOfReachGiveNoCandidate) {
     // Each of these arms reaches only a bounded distance along world z or
     // world y (no slide runs along it), so (0, 100, 100) is out of reach.
