@@ -517,6 +517,24 @@ TEST_F(Stages, ASingularJacobianFailsTheStepAndTheRefinement) {
     EXPECT_EQ(out[0], 42.0);
 }
 
+TEST_F(Stages, ANonFiniteChangeFailsTheStepInsteadOfReturningNaN) {
+    // An infinite or NaN arm candidate makes the change and the Jacobian
+    // non-finite; the step must fail rather than hand NaN joints onward.
+    const Joints cur{0, 0, 0, 0.4, 0.6, 0.2};
+    aimAt({0.3, 0.5, 0.9, 0.4, 0.6, 0.2}, cur);
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (const std::array<double, 3>& cand : {std::array<double, 3>{inf, 0.1, 0.0},
+                                              std::array<double, 3>{0.1, nan, 0.0},
+                                              std::array<double, 3>{0.1, 0.0, -inf}}) {
+        SCOPED_TRACE(cand[0] + cand[1] + cand[2]);
+        fixArmCandidates({cand});
+        std::array<double, 3> step{42.0, 42.0, 42.0};
+        EXPECT_EQ(e.newtonStep(cur, step), 'N');
+        EXPECT_EQ(step[0], 42.0);  // not written
+    }
+}
+
 TEST_F(Stages, RefineConvergesThroughTheFoldAtMinusPi) {
     // Joint 0 turns; its only candidate is 3.0 and the start is -3.0, 0.28
     // away across the fold: the trials step down through -pi.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <span>
 #include <vector>
@@ -310,6 +311,28 @@ TEST(SolveTrigConic, SeededSweepKnownPoints) {
             if (::testing::Test::HasFailure()) return;
         }
         EXPECT_GE(t.complete, kind.minComplete * t.tested);
+    }
+}
+
+// A non-finite coefficient must not turn into a point: NaN roots fail the
+// residual test and are dropped, so the caller never counts a NaN candidate.
+TEST(SolveTrigConic, NonFiniteCoefficientsGiveNoNonFinitePoints) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::array<double, 6> base{0.3, -0.2, 0.1, 0.5, -0.4, 0.05};
+    for (const double bad : {nan, inf, -inf}) {
+        for (int slot = 0; slot < 6; ++slot) {
+            std::array<double, 6> k = base;
+            k[slot] = bad;
+            CirclePoints p = sentinelPoints();
+            const int n = solveTrigConic(k[0], k[1], k[2], k[3], k[4], k[5], p);
+            ASSERT_GE(n, -1) << "coefficient " << slot << " = " << bad;
+            ASSERT_LE(n, 4) << "coefficient " << slot << " = " << bad;
+            for (int i = 0; i < n; ++i) {
+                EXPECT_TRUE(std::isfinite(p.x[i]) && std::isfinite(p.y[i]))
+                    << "coefficient " << slot << " = " << bad << ", point " << i;
+            }
+        }
     }
 }
 
