@@ -13,6 +13,17 @@ namespace {
 //! as zero.
 constexpr double kNegligible = 1e-8;
 
+//! Appends the two circle points above and below x, upper first.
+void appendPointsAtX(double x, CirclePoints& out, int& count) {
+    const double s = std::sqrt(1 - x * x);
+    out.x[count] = x;
+    out.y[count] = s;
+    ++count;
+    out.x[count] = x;
+    out.y[count] = -s;
+    ++count;
+}
+
 }  // namespace
 
 int solveTrigLinear(double a, double b, double c, CirclePoints& out) {
@@ -87,15 +98,7 @@ int solveTrigConic(double a, double b, double c, double d, double e, double f,
             const double r = (2 * d - e * q) / c;
             count = solveTrigLinear(q, 2.0, r, out);
             const double x0 = -e / c;
-            if (std::fabs(x0) <= 1) {
-                const double s = std::sqrt(1 - x0 * x0);
-                out.x[count] = x0;
-                out.y[count] = s;
-                ++count;
-                out.x[count] = x0;
-                out.y[count] = -s;
-                ++count;
-            }
+            if (std::fabs(x0) <= 1) appendPointsAtX(x0, out, count);
             return count;
         }
 
@@ -106,13 +109,7 @@ int solveTrigConic(double a, double b, double c, double d, double e, double f,
         for (int j = 0; j < nx; ++j) {
             const double xj = xr[j];
             if (std::fabs(xj) > 1) continue;
-            const double s = std::sqrt(1 - xj * xj);
-            out.x[count] = xj;
-            out.y[count] = s;
-            ++count;
-            out.x[count] = xj;
-            out.y[count] = -s;
-            ++count;
+            appendPointsAtX(xj, out, count);
         }
         return count;
     }
