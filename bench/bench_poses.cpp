@@ -4,7 +4,7 @@
 #include <cmath>
 #include <random>
 
-#include "driver/builtin_arm.hpp"
+#include "arm/builtin_arm.hpp"
 #include "numeric/euler.hpp"
 
 namespace kin::bench {
@@ -45,7 +45,7 @@ std::string_view setName(SetKind set) {
 }
 
 void setUpBuiltinArm(Engine& e) {
-    const ArmDescription d = driver::builtinArm();
+    const ArmDescription d = kin::builtinArm();
     Frame base;
     std::array<Frame, kMaxJoints + 1> links;
     e.armSetup(6, d, base, links);

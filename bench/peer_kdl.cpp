@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/suites.hpp"
-#include "driver/builtin_arm.hpp"
+#include "arm/builtin_arm.hpp"
 
 namespace kin::bench {
 
@@ -39,7 +39,7 @@ KDL::Vector vec(const Vec3& v) { return KDL::Vector(v.x, v.y, v.z); }
 //! point). The base and tool axes of the built-in arm are the identity, and
 //! the forward-kinematics figure checks the chain against the engine.
 KDL::Chain builtinChain() {
-    const ArmDescription d = driver::builtinArm();
+    const ArmDescription d = kin::builtinArm();
     KDL::Chain c;
     c.addSegment(KDL::Segment(KDL::Joint(KDL::Joint::Fixed), KDL::Frame(vec(d.armJointPos[0]))));
     for (int k = 0; k < 6; ++k) {

@@ -18,7 +18,7 @@
 
 #include "bench/bench_poses.hpp"
 #include "numeric/euler.hpp"
-#include "tests/support/sliding_arms.hpp"
+#include "fixtures/sliding_arms.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "driver/console.hpp"
+#include "driver/console/console.hpp"
 #include "driver/session.hpp"
 
 int main() {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "driver/builtin_arm.hpp"
+#include "arm/builtin_arm.hpp"
 #include "numeric/euler.hpp"
 
 namespace kin::driver {

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "arm/arm_model.hpp"
-#include "driver/console.hpp"
+#include "driver/console/console.hpp"
 #include "ik/engine.hpp"
 
 namespace kin::driver {
@@ -44,9 +44,6 @@ public:
     void ptpTest();
     void cpTest();
     void positionTest();
-
-    DriverRecords& records() { return r_; }
-    Engine& engine() { return engine_; }
 
 private:
     void setUpArm();

@@ -1,70 +1,57 @@
-// A cylindrical arm used through the engine as a library: describe it, run
-// forward kinematics, ask for every PTP solution of the pose and check each.
+// A cylindrical arm used through the public interface: describe it, run
+// forward kinematics, ask for every solution of the pose and check each.
 //
 // Joint 0 turns the column about world Z, joint 1 lifts the carriage along
 // world Z, joint 2 slides the boom along world X; joints 3 to 5 are a
 // spherical wrist (about Z, Y, Z) at the end of the boom.
 
-#include <cmath>
 #include <cstdio>
 
-#include "ik/engine.hpp"
-#include "numeric/euler.hpp"
+#include <armkin/armkin.hpp>
 
 int main() {
-    using namespace kin;
-
     // Axes of each joint frame at zero displacement, in world coordinates.
     // A turning joint turns about its frame's Z axis, a sliding joint moves
     // along its frame's X axis.
-    const Axes upright{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    const Axes liftAxes{{0, 0, 1}, {0, -1, 0}, {1, 0, 0}};  // X along world Z
-    const Axes aboutY{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};     // Z along world Y
+    const armkin::Axes upright{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    const armkin::Axes lift{{0, 0, 1}, {0, -1, 0}, {1, 0, 0}};   // X along world Z
+    const armkin::Axes aboutY{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};  // Z along world Y
 
-    ArmDescription arm;
+    armkin::ArmDescription arm;
     const char letters[] = "RSSRRR";
     for (int i = 0; i < 6; ++i) arm.JTYPE[i] = letters[i];
-    arm.armBasePos = {0, 0, 0};
     arm.armBaseAxes = upright;
-    const Vec3 wristCentre{0.8, 0.0, 0.6};
-    const Vec3 origins[7] = {{0, 0, 0},   {0.2, 0, 0.3}, {0.2, 0, 0.6}, wristCentre,
-                             wristCentre, wristCentre,   {0.8, 0, 0.8}};  // last: tool point
-    const Axes* axes[7] = {&upright, &liftAxes, &upright, &upright, &aboutY, &upright, &upright};
+    const armkin::Vec3 wrist{0.8, 0.0, 0.6};
+    const armkin::Vec3 origins[7] = {{0, 0, 0}, {0.2, 0, 0.3}, {0.2, 0, 0.6}, wrist,
+                                     wrist,     wrist,         {0.8, 0, 0.8}};  // last: tool
+    const armkin::Axes axes[7] = {upright, lift, upright, upright, aboutY, upright, upright};
     for (int k = 0; k < 7; ++k) {
         arm.armJointPos[k] = origins[k];
-        arm.armJointAxes[k] = *axes[k];
+        arm.armJointAxes[k] = axes[k];
     }
 
-    Engine engine;
-    Frame base;
-    std::array<Frame, 7> links;
-    engine.armSetup(6, arm, base, links);
+    armkin::Engine engine;
+    if (const armkin::SetupResult r = engine.setUp(arm); !r) {
+        std::fprintf(stderr, "bad arm: %s\n", armkin::describe(r).c_str());
+        return 2;
+    }
 
     // Forward kinematics: radians for turning joints, metres for slides.
-    const Joints typed{0.7, 0.25, 0.4, -0.5, 1.2, 0.3};
-    Vec3 pos;
-    EulerZYZ euler;
-    engine.analys(typed, pos, euler);
-    const Axes toolAxes = eulerToAxes(euler);
+    armkin::Pose pose;
+    engine.forward({0.7, 0.25, 0.4, -0.5, 1.2, 0.3}, pose);
 
     // Every solution of that pose; the start vector only seeds the search.
-    SolutionList solutions{};
-    const int count = engine.inverseKinematics(6, pos, toolAxes, Joints{}, solutions, kModePtp);
+    armkin::SolutionSet found;
+    engine.inverse(pose, armkin::Joints{}, armkin::IkMode::ptp, found);
 
-    // Check each solution by forward kinematics.
-    bool allGood = count > 0;
-    for (int k = 0; k < count; ++k) {
-        Vec3 p;
-        EulerZYZ e;
-        engine.analys(solutions[k], p, e);
-        const Axes a = eulerToAxes(e);
-        const double gap = std::fabs(p.x - pos.x) + std::fabs(p.y - pos.y) +
-                           std::fabs(p.z - pos.z) + std::fabs(a.Z.x - toolAxes.Z.x) +
-                           std::fabs(a.Z.y - toolAxes.Z.y) + std::fabs(a.Z.z - toolAxes.Z.z) +
-                           std::fabs(a.X.x - toolAxes.X.x) + std::fabs(a.X.y - toolAxes.X.y) +
-                           std::fabs(a.X.z - toolAxes.X.z);
-        allGood = allGood && gap < 1e-4;
+    bool allGood = found.count > 0;
+    for (int k = 0; k < found.count; ++k) {
+        const armkin::Solution& s = found.solutions[k];
+        std::printf("q = (%7.4f %7.4f %7.4f %7.4f %7.4f %7.4f)  off by %.1e m, %.1e rad\n",
+                    s.joints[0], s.joints[1], s.joints[2], s.joints[3], s.joints[4], s.joints[5],
+                    s.positionError, s.rotationError);
+        allGood = allGood && s.positionError < 1e-4 && s.rotationError < 1e-4;
     }
-    std::printf("%d solutions, %s\n", count, allGood ? "all reproduce the pose" : "MISMATCH");
+    std::printf("%d solutions, %s\n", found.count, allGood ? "all reproduce the pose" : "MISMATCH");
     return allGood ? 0 : 1;
 }

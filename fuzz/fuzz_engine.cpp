@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "driver/builtin_arm.hpp"
+#include "arm/builtin_arm.hpp"
 #include "fuzz_input.hpp"
 #include "ik/engine.hpp"
 #include "numeric/euler.hpp"
@@ -60,7 +60,7 @@ char consumeLetter(FuzzedDataProvider& in) {
 }
 
 kin::ArmDescription consumeArm(FuzzedDataProvider& in) {
-    kin::ArmDescription d = kin::driver::builtinArm();
+    kin::ArmDescription d = kin::builtinArm();
     for (int i = 0; i < kin::kMaxJoints; ++i) d.JTYPE[i] = consumeLetter(in);
     switch (in.ConsumeIntegralInRange<int>(0, 2)) {
         case 0:  // the built-in geometry

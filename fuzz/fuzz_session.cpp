@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/console.hpp"
+#include "driver/console/console.hpp"
 #include "driver/session.hpp"
 #include "fuzz_input.hpp"
 

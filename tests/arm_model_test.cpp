@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "support/test_arms.hpp"
+#include "fixtures/test_arms.hpp"
 
 namespace kin {
 namespace {

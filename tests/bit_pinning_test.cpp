@@ -22,7 +22,7 @@
 #include <cstring>
 
 #include "numeric/euler.hpp"
-#include "support/test_arms.hpp"
+#include "fixtures/test_arms.hpp"
 
 namespace kin {
 namespace {

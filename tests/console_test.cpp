@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "dialogue_support.hpp"
-#include "driver/console.hpp"
+#include "driver/console/console.hpp"
 #include "driver/session.hpp"
 #include "numeric/types.hpp"
 

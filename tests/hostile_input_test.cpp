@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "dialogue_support.hpp"
-#include "driver/builtin_arm.hpp"
+#include "arm/builtin_arm.hpp"
 #include "driver/session.hpp"
 #include "ik/engine.hpp"
 #include "numeric/euler.hpp"
@@ -81,7 +81,7 @@ struct Oracle {
     kin::SolutionList PHIF{};
 
     Oracle() {
-        kin::ArmDescription d = kin::driver::builtinArm();
+        kin::ArmDescription d = kin::builtinArm();
         kin::Frame base;
         std::array<kin::Frame, kin::kMaxJoints + 1> links;
         e.armSetup(6, d, base, links);

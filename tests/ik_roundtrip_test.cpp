@@ -11,7 +11,7 @@
 #include <string>
 
 #include "numeric/frame.hpp"
-#include "support/test_arms.hpp"
+#include "fixtures/test_arms.hpp"
 
 namespace kin {
 namespace {

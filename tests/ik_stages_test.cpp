@@ -17,7 +17,7 @@
 
 #include "numeric/euler.hpp"
 #include "numeric/frame.hpp"
-#include "support/test_arms.hpp"
+#include "fixtures/test_arms.hpp"
 
 namespace kin {
 namespace {

@@ -15,8 +15,8 @@
 #include <new>
 #include <random>
 
-#include "support/sliding_arms.hpp"
-#include "support/test_arms.hpp"
+#include "fixtures/sliding_arms.hpp"
+#include "fixtures/test_arms.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "numeric/frame.hpp"
-#include "support/sliding_arms.hpp"
+#include "fixtures/sliding_arms.hpp"
 
 namespace kin {
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cases/case_helpers.hpp"
-#include "support/sliding_arms.hpp"
+#include "fixtures/sliding_arms.hpp"
 
 namespace kin {
 namespace {

@@ -1,0 +1,72 @@
+#include "driver/console/text_encoder.hpp"
+
+#include <cerrno>
+
+#include <langinfo.h>
+#include <locale.h>
+
+namespace kin::driver {
+
+namespace {
+
+//! Bytes taken by the UTF-8 character at s (at least 1): the lead byte and
+//! the continuation bytes that follow it, up to the count it announces.
+std::size_t utf8SequenceLength(const char* s, std::size_t left) {
+    const auto lead = static_cast<unsigned char>(s[0]);
+    const std::size_t expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    std::size_t n = 1;
+    while (n < expected && n < left && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) ++n;
+    return n;
+}
+
+}  // namespace
+
+TextEncoder::TextEncoder(std::string encoding, bool standIns) : encoding_(std::move(encoding)) {
+    if (encoding_ == "UTF-8") return;
+    const std::string to = standIns ? encoding_ + "//TRANSLIT" : encoding_;
+    cd_ = iconv_open(to.c_str(), "UTF-8");
+}
+
+TextEncoder::~TextEncoder() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+}
+
+void TextEncoder::write(std::FILE* out, const char* utf8, std::size_t n) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+        std::fwrite(utf8, 1, n, out);
+        return;
+    }
+    char* from = const_cast<char*>(utf8);
+    std::size_t fromLeft = n;
+    char buffer[1024];
+    while (fromLeft > 0) {
+        char* to = buffer;
+        std::size_t toLeft = sizeof buffer;
+        const std::size_t r = iconv(cd_, &from, &fromLeft, &to, &toLeft);
+        const int err = errno;
+        std::fwrite(buffer, 1, sizeof buffer - toLeft, out);
+        if (r != static_cast<std::size_t>(-1) || err == E2BIG) continue;
+        // A character the target lacks, or bytes that are not UTF-8: one
+        // question mark for the character (or for the broken sequence), then
+        // go on after it.
+        std::fputc('?', out);
+        if (err != EILSEQ && err != EINVAL) break;
+        const std::size_t skip = utf8SequenceLength(from, fromLeft);
+        from += skip;
+        fromLeft -= skip;
+    }
+    char* to = buffer;
+    std::size_t toLeft = sizeof buffer;
+    iconv(cd_, nullptr, nullptr, &to, &toLeft);
+    std::fwrite(buffer, 1, sizeof buffer - toLeft, out);
+}
+
+std::string localeCodeset() {
+    locale_t loc = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+    if (loc == static_cast<locale_t>(nullptr)) return nl_langinfo(CODESET);
+    std::string codeset = nl_langinfo_l(CODESET, loc);
+    freelocale(loc);
+    return codeset;
+}
+
+}  // namespace kin::driver

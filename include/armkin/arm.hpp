@@ -1,0 +1,80 @@
+#pragma once
+//! The arm description: where every joint frame sits, in world coordinates,
+//! with every joint at zero displacement, and how the set-up checks it.
+
+#include <array>
+#include <string>
+
+#include "armkin/types.hpp"
+
+namespace armkin {
+
+//! Letters of ArmDescription::JTYPE.
+enum class JointType : char {
+    turning = 'R',  //!< turns its frame about the frame's own Z axis (radians)
+    sliding = 'S',  //!< slides its frame along the frame's own X axis (metres)
+};
+
+//! A six-joint arm at zero displacement. Entry 6 of the joint arrays is the
+//! tool: its point and axes. Every set of axes must be orthonormal and
+//! right-handed (within kAxisTolerance).
+struct ArmDescription {
+    //! One letter per joint ('R' or 'S'), then NUL. Joints 3 to 5 turn.
+    std::array<char, 8> JTYPE{};
+    Vec3 armBasePos;   //!< origin of the base frame
+    Axes armBaseAxes;  //!< X, Y, Z axes of the base frame
+    std::array<Vec3, 7> armJointPos{};   //!< joint frame origins, then the tool point
+    std::array<Axes, 7> armJointAxes{};  //!< joint frame axes, then the tool axes
+};
+
+//! The console program's arm: six turning joints standing straight up, a
+//! vertical waist, shoulder and elbow axes parallel to world Y at heights
+//! 1.1 and 2.0, three wrist axes (Z, Y, Z) meeting at height 3.0 and the
+//! tool point at 3.2. Thread-safe.
+ArmDescription builtinArm() noexcept;
+
+//! Why a description was refused.
+enum class SetupError {
+    none = 0,
+    jointCount,          //!< JTYPE does not hold exactly 6 letters before its NUL
+    unknownJointType,    //!< a letter other than 'R' and 'S'
+    slidingWristJoint,   //!< joint 3, 4 or 5 is 'S': the wrist solver turns them
+    nonFinite,           //!< a position or axis component is NaN or infinite
+    axisNotUnit,         //!< an axis whose length differs from 1 by more than kAxisTolerance
+    axesNotOrthogonal,   //!< two axes whose dot product exceeds kAxisTolerance
+    axesNotRightHanded,  //!< X x Y differs from Z by more than kAxisTolerance
+};
+
+//! Tolerance of the axis checks: | |v| - 1 |, |u . v| and |X x Y - Z|
+//! (largest component) must each be at most this.
+inline constexpr double kAxisTolerance = 1e-9;
+
+//! Which entry of the description an error is about.
+enum class DescriptionEntry {
+    letters = -2,  //!< JTYPE
+    base = -1,     //!< armBasePos / armBaseAxes
+    joint0 = 0, joint1, joint2, joint3, joint4, joint5,
+    tool = 6,      //!< entry 6 of armJointPos / armJointAxes
+};
+
+//! Outcome of a set-up.
+struct SetupResult {
+    SetupError error = SetupError::none;
+    DescriptionEntry entry = DescriptionEntry::letters;  //!< meaningful when error != none
+    explicit operator bool() const noexcept { return error == SetupError::none; }
+};
+
+//! A one-line English reason for an error, e.g. "joint 4 slides; joints 3 to
+//! 5 must turn". Never null. Thread-safe.
+const char* describe(SetupError error) noexcept;
+
+//! The reason with the entry it is about, e.g. "joint 2: axes not
+//! orthogonal (tolerance 1e-09)"; "ok" when there is no error. Thread-safe.
+std::string describe(const SetupResult& result);
+
+//! Checks a description without setting anything up: the first problem
+//! found, in the order of SetupError, entries in the order letters, base,
+//! joints 0..5, tool. Thread-safe.
+SetupResult validate(const ArmDescription& arm) noexcept;
+
+}  // namespace armkin

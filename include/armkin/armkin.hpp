@@ -1,0 +1,13 @@
+#pragma once
+//! armkin: kinematics of six-joint serial arms. Include this header and link
+//! armkin::armkin (CMake) or `pkg-config --libs armkin`.
+//!
+//! - armkin/types.hpp   vectors, frames, joint vectors, poses
+//! - armkin/arm.hpp     the arm description and its validation
+//! - armkin/engine.hpp  forward and inverse kinematics of one arm
+//! - armkin/version.hpp the package version
+
+#include "armkin/arm.hpp"
+#include "armkin/engine.hpp"
+#include "armkin/types.hpp"
+#include "armkin/version.hpp"

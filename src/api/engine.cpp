@@ -1,0 +1,107 @@
+#include <armkin/engine.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+#include "ik/engine.hpp"
+
+namespace armkin {
+
+namespace {
+
+int internalMode(IkMode mode) {
+    switch (mode) {
+    case IkMode::positionOnly: return kin::kModePositionOnly;
+    case IkMode::cp: return kin::kModeCp;
+    case IkMode::ptp: return kin::kModePtp;
+    }
+    return kin::kModePtp;
+}
+
+Vec3 column(const Rotation& R, int c) { return {R[0][c], R[1][c], R[2][c]}; }
+
+}  // namespace
+
+struct Engine::Impl {
+    kin::Engine engine;
+    ArmDescription arm{};
+    bool ready = false;
+    kin::SolutionList list{};
+
+    void forward(const Joints& q, Pose& out) {
+        EulerZYZ euler;
+        engine.analys(q, out.position, euler);
+        const Vec3* axes[3] = {&engine.fk.fkAxisX, &engine.fk.fkAxisY, &engine.fk.fkAxisZ};
+        for (int c = 0; c < 3; ++c) {
+            out.rotation[0][c] = axes[c]->x;
+            out.rotation[1][c] = axes[c]->y;
+            out.rotation[2][c] = axes[c]->z;
+        }
+    }
+
+    void residuals(const Joints& q, const Pose& target, Solution& out) {
+        Pose p;
+        forward(q, p);
+        const double dx = p.position.x - target.position.x;
+        const double dy = p.position.y - target.position.y;
+        const double dz = p.position.z - target.position.z;
+        double frob2 = 0.0;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) {
+                const double d = p.rotation[r][c] - target.rotation[r][c];
+                frob2 += d * d;
+            }
+        out.joints = q;
+        out.positionError = std::sqrt(dx * dx + dy * dy + dz * dz);
+        // For two rotations |R1 - R2|_F = 2 sqrt(2) sin(angle / 2): exact, and
+        // accurate for small angles where the trace formula is not.
+        out.rotationError = 2.0 * std::asin(std::min(1.0, std::sqrt(frob2) / (2.0 * std::sqrt(2.0))));
+    }
+};
+
+Engine::Engine() : impl_(std::make_unique<Impl>()) {}
+Engine::~Engine() = default;
+Engine::Engine(Engine&&) noexcept = default;
+Engine& Engine::operator=(Engine&&) noexcept = default;
+
+SetupResult Engine::setUp(const ArmDescription& arm) noexcept {
+    const SetupResult check = validate(arm);
+    if (!check) return check;
+    kin::Frame base;
+    std::array<kin::Frame, kin::kMaxJoints + 1> links;
+    impl_->engine.armSetup(6, arm, base, links);
+    impl_->arm = arm;
+    impl_->ready = true;
+    return check;
+}
+
+bool Engine::ready() const noexcept { return impl_->ready; }
+
+const ArmDescription& Engine::arm() const noexcept { return impl_->arm; }
+
+bool Engine::forward(const Joints& q, Pose& out) noexcept {
+    if (!impl_->ready) return false;
+    impl_->forward(q, out);
+    return true;
+}
+
+int Engine::inverse(const Pose& target, const Joints& neighbour, IkMode mode,
+                    SolutionSet& out) noexcept {
+    out.count = 0;
+    if (!impl_->ready) return 0;
+    const Axes axes{column(target.rotation, 0), column(target.rotation, 1),
+                    column(target.rotation, 2)};
+    const int n = impl_->engine.inverseKinematics(6, target.position, axes, neighbour,
+                                                  impl_->list, internalMode(mode));
+    for (int k = 0; k < n; ++k) impl_->residuals(impl_->list[k], target, out.solutions[k]);
+    out.count = n;
+    return n;
+}
+
+bool Engine::residuals(const Joints& q, const Pose& target, Solution& out) noexcept {
+    if (!impl_->ready) return false;
+    impl_->residuals(q, target, out);
+    return true;
+}
+
+}  // namespace armkin

@@ -1,0 +1,10 @@
+#include "cases/arm_cases.hpp"
+#include "ik/engine.hpp"
+
+namespace kin {
+
+void Engine::solveArmCase() {
+    kin::solveArmCase(arm, model.linkFrames[2], ik.s1, ik.wristFrame, ik.wristPointArm, ik.arm);
+}
+
+}  // namespace kin

@@ -1,0 +1,156 @@
+#include <cassert>
+#include <cmath>
+
+#include "ik/engine.hpp"
+#include "numeric/euler.hpp"
+#include "numeric/frame.hpp"
+
+namespace kin {
+
+namespace {
+
+constexpr double kNudge = 0.02;    //!< added to a joint when a solve finds nothing
+constexpr int kNudgeLimit = 20;    //!< nudges per solve before the pass gives up
+
+}  // namespace
+
+double Engine::jointDistance(int j, double a, double b) const {
+    double d = std::fabs(a - b);
+    if (arm.ikJtype[static_cast<std::size_t>(j) & 7u] == 'R') {
+        double w = std::fabs((a - b) + twoPi);
+        if (w < d) d = w;
+        w = std::fabs((a - b) - twoPi);
+        if (w < d) d = w;
+    }
+    return d;
+}
+
+double sumAbs3(const std::array<double, 3>& v) {
+    return std::fabs(v[0]) + std::fabs(v[1]) + std::fabs(v[2]);
+}
+
+double maxAbs3(int s, const std::array<double, 3>& v) {
+    // The three elements from s on must exist: with a three-element array s is 0.
+    assert(s == 0);
+    const std::size_t i = static_cast<std::size_t>(s);
+    double m = std::fabs(v[i]);
+    if (std::fabs(v[i + 1]) > m) m = std::fabs(v[i + 1]);
+    if (std::fabs(v[i + 2]) > m) m = std::fabs(v[i + 2]);
+    return m;
+}
+
+double Engine::poseError(const Joints& q) {
+    Vec3 P;
+    EulerZYZ E;
+    analys(model.DOF, q.data(), P, E);
+    const Axes A = eulerToAxes(E);
+    const TargetRecord& t = ik.target;
+    const double posErr = std::fabs(P.x - t.tgtPosIn.x) + std::fabs(P.y - t.tgtPosIn.y) +
+                          std::fabs(P.z - t.tgtPosIn.z);
+    double axisErr = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        axisErr = axisErr + std::fabs(component(A.X, i) - component(t.tgtAxesIn.X, i)) +
+                  std::fabs(component(A.Y, i) - component(t.tgtAxesIn.Y, i)) +
+                  std::fabs(component(A.Z, i) - component(t.tgtAxesIn.Z, i));
+    }
+    return posErr < axisErr ? axisErr : posErr;
+}
+
+PassStatus Engine::decompPass(const Joints& start, Joints& result, std::array<double, 3>& change) {
+    Joints& phi = ik.workPhi;
+    Joints& record = ik.refine.passRecord;
+    phi = start;
+    record = start;
+    PassStatus status = 'Y';
+
+    // Wrist joints for the orientation, with the start's arm joints; nudge
+    // the arm joints while no wrist solution exists.
+    armTransform();
+    wristSolve();
+    for (int tries = 1; ik.wrist.wristCandCount == 0; ++tries) {
+        status = 'O';
+        if (tries > kNudgeLimit) {
+            result = start;
+            return 'N';
+        }
+        for (int i = 0; i < 3; ++i) {
+            phi[i] += kNudge;
+            record[i] = phi[i];
+            if (arm.ikJtype[i] == 'R' && twoPi < phi[i]) {
+                phi[i] -= twoPi;
+                record[i] = phi[i];
+            }
+        }
+        armTransform();
+        wristSolve();
+    }
+
+    // The wrist candidate nearest the start record (ties keep the earlier).
+    const auto& wc = ik.wrist.wristCand;
+    auto wristDist = [&](int k) {
+        return jointDistance(3, wc[k][0], record[3]) + jointDistance(4, wc[k][1], record[4]) +
+               jointDistance(5, wc[k][2], record[5]);
+    };
+    int best = 0;
+    double bestDist = wristDist(0);
+    for (int k = 1; k < ik.wrist.wristCandCount; ++k) {
+        const double d = wristDist(k);
+        if (d < bestDist) {
+            best = k;
+            bestDist = d;
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        phi[3 + i] = wc[best][i];
+        result[3 + i] = wc[best][i];
+    }
+
+    // Arm joints for the position, with that wrist; nudge the wrist joints
+    // while no arm solution exists.
+    wristTransform();
+    solveArmCase();
+    for (int tries = 1; ik.arm.armCandCount == 0; ++tries) {
+        status = 'P';
+        if (tries > kNudgeLimit) {
+            result = record;
+            return 'N';
+        }
+        for (int i = 3; i < 6; ++i) {
+            phi[i] += kNudge;
+            record[i] = phi[i];
+            result[i] = phi[i];
+            if (phi[i] > piValue) {
+                phi[i] -= twoPi;
+                result[i] = phi[i];
+            }
+        }
+        wristTransform();
+        solveArmCase();
+    }
+
+    const auto& ac = ik.arm.armCand;
+    auto armDist = [&](int k) {
+        return jointDistance(0, ac[k][0], record[0]) + jointDistance(1, ac[k][1], record[1]) +
+               jointDistance(2, ac[k][2], record[2]);
+    };
+    best = 0;
+    bestDist = armDist(0);
+    for (int k = 1; k < ik.arm.armCandCount; ++k) {
+        const double d = armDist(k);
+        if (d < bestDist) {
+            best = k;
+            bestDist = d;
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        result[i] = ac[best][i];
+        change[i] = result[i] - record[i];
+        if (arm.ikJtype[i] == 'R') {
+            if (change[i] > piValue) change[i] -= twoPi;
+            if (-piValue > change[i]) change[i] += twoPi;
+        }
+    }
+    return status;
+}
+
+}  // namespace kin
