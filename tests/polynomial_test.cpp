@@ -69,7 +69,7 @@ TEST(Quadratic, LayoutAndOrder) {
 TEST(Cubic, LayoutAndOrder) {
     const std::vector<Case<3>> cases = {
         {{-6, 11, -6}, 3, {2, 1, 3}, 1e-12},
-        {{0, 0, -1}, 1, {1, -0.5, 0.8660254}, 1e-12},  // seven-digit sqrt(3)/2 as stored
+        {{0, 0, -1}, 1, {1, -0.5, 0.8660254}, 1e-12},  // the seven-digit sqrt(3)/2 of the solver
         {{0, 0, 1}, 1, {-1, 0.5, 0.8660254}, 1e-12},
         {{0, -3, 2}, 3, {1, 1, -2}, 1e-12},   // double root
         {{-3, 2, 0}, 3, {0, 2, 1}, 1e-15},    // zero constant term

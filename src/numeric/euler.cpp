@@ -24,7 +24,7 @@ EulerZYZ axesToEuler(const Vec3& X, const Vec3& Y, const Vec3& Z) {
         return {std::atan2(Z.y, Z.x), std::atan2(s, Z.z), std::atan2(Y.z, -X.z)};
     }
     // Vertical Z axis (or NaN): the turn about it is all psi. The constant
-    // for pi/2 is the stored ten-digit value.
+    // for pi/2 is 1.570796327, ten significant digits.
     return {0.0, (1.0 - Z.z) * 1.570796327, std::atan2(X.y, Y.y)};
 }
 

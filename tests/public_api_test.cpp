@@ -1,0 +1,132 @@
+// The public interface: set-up refuses bad descriptions with the right
+// reason, and the engine answers only once an arm is set up.
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include <armkin/armkin.hpp>
+
+namespace {
+
+using armkin::ArmDescription;
+using armkin::DescriptionEntry;
+using armkin::SetupError;
+
+struct BadDescription {
+    const char* what;
+    std::function<void(ArmDescription&)> spoil;
+    SetupError error;
+    DescriptionEntry entry;
+};
+
+TEST(PublicSetUp, RefusesEachKindOfBadDescription) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const BadDescription cases[] = {
+        {"five letters", [](ArmDescription& d) { d.JTYPE[5] = '\0'; }, SetupError::jointCount,
+         DescriptionEntry::letters},
+        {"seven letters", [](ArmDescription& d) { d.JTYPE[6] = 'R'; }, SetupError::jointCount,
+         DescriptionEntry::letters},
+        {"letter P", [](ArmDescription& d) { d.JTYPE[1] = 'P'; }, SetupError::unknownJointType,
+         DescriptionEntry::joint1},
+        {"lower-case r", [](ArmDescription& d) { d.JTYPE[0] = 'r'; }, SetupError::unknownJointType,
+         DescriptionEntry::joint0},
+        {"sliding wrist", [](ArmDescription& d) { d.JTYPE[4] = 'S'; }, SetupError::slidingWristJoint,
+         DescriptionEntry::joint4},
+        {"NaN origin", [nan](ArmDescription& d) { d.armJointPos[2].y = nan; }, SetupError::nonFinite,
+         DescriptionEntry::joint2},
+        {"infinite tool", [](ArmDescription& d) { d.armJointPos[6].z = HUGE_VAL; },
+         SetupError::nonFinite, DescriptionEntry::tool},
+        {"NaN base axis", [nan](ArmDescription& d) { d.armBaseAxes.X.x = nan; },
+         SetupError::nonFinite, DescriptionEntry::base},
+        {"axis of length 2", [](ArmDescription& d) { d.armJointAxes[3].X = {2, 0, 0}; },
+         SetupError::axisNotUnit, DescriptionEntry::joint3},
+        {"X equal to Y", [](ArmDescription& d) { d.armJointAxes[0].Y = d.armJointAxes[0].X; },
+         SetupError::axesNotOrthogonal, DescriptionEntry::joint0},
+        {"left-handed tool", [](ArmDescription& d) { d.armJointAxes[6].Z = {0, 0, -1}; },
+         SetupError::axesNotRightHanded, DescriptionEntry::tool},
+        {"unit but 1e-8 off", [](ArmDescription& d) { d.armJointAxes[5].X = {1 + 1e-8, 0, 0}; },
+         SetupError::axisNotUnit, DescriptionEntry::joint5},
+    };
+    for (const BadDescription& c : cases) {
+        SCOPED_TRACE(c.what);
+        ArmDescription d = armkin::builtinArm();
+        c.spoil(d);
+        armkin::Engine engine;
+        const armkin::SetupResult r = engine.setUp(d);
+        EXPECT_EQ(r.error, c.error);
+        EXPECT_EQ(r.entry, c.entry);
+        EXPECT_FALSE(engine.ready());
+        EXPECT_FALSE(armkin::describe(r).empty());
+    }
+}
+
+TEST(PublicSetUp, AcceptsAxesWithinTolerance) {
+    ArmDescription d = armkin::builtinArm();
+    d.armJointAxes[5].X = {1 + 1e-12, 0, 0};
+    armkin::Engine engine;
+    EXPECT_TRUE(engine.setUp(d));
+    EXPECT_EQ(armkin::describe(engine.setUp(d)), "ok");
+}
+
+TEST(PublicSetUp, FailedSetUpKeepsThePreviousArm) {
+    armkin::Engine engine;
+    ASSERT_TRUE(engine.setUp(armkin::builtinArm()));
+    ArmDescription bad = armkin::builtinArm();
+    bad.JTYPE[3] = 'S';
+    EXPECT_FALSE(engine.setUp(bad));
+    EXPECT_TRUE(engine.ready());
+    EXPECT_EQ(engine.arm().JTYPE[3], 'R');
+}
+
+TEST(PublicEngine, AnswersNothingBeforeSetUp) {
+    armkin::Engine engine;
+    armkin::Pose pose;
+    pose.position.x = 42.0;
+    EXPECT_FALSE(engine.forward(armkin::Joints{}, pose));
+    EXPECT_EQ(pose.position.x, 42.0);
+    armkin::SolutionSet found;
+    found.count = 3;
+    EXPECT_EQ(engine.inverse(pose, armkin::Joints{}, armkin::IkMode::ptp, found), 0);
+    EXPECT_EQ(found.count, 0);
+}
+
+TEST(PublicEngine, ForwardGivesAnOrthonormalFrameAndSolutionsCarryTheirResiduals) {
+    armkin::Engine engine;
+    ASSERT_TRUE(engine.setUp(armkin::builtinArm()));
+    const armkin::Joints q{0.3, -0.4, 0.5, 0.6, -0.7, 0.8};
+    armkin::Pose pose;
+    ASSERT_TRUE(engine.forward(q, pose));
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b) {
+            double d = 0.0;
+            for (int r = 0; r < 3; ++r) d += pose.rotation[r][a] * pose.rotation[r][b];
+            EXPECT_NEAR(d, a == b ? 1.0 : 0.0, 1e-14);
+        }
+    armkin::SolutionSet found;
+    ASSERT_GT(engine.inverse(pose, armkin::Joints{}, armkin::IkMode::ptp, found), 0);
+    for (int k = 0; k < found.count; ++k) {
+        armkin::Solution again;
+        ASSERT_TRUE(engine.residuals(found.solutions[k].joints, pose, again));
+        EXPECT_EQ(again.positionError, found.solutions[k].positionError);
+        EXPECT_EQ(again.rotationError, found.solutions[k].rotationError);
+        EXPECT_LT(found.solutions[k].positionError, 1e-4);
+        EXPECT_LT(found.solutions[k].rotationError, 1e-4);
+    }
+    // A known rotation error: the target turned by 0.25 rad about its Z axis.
+    armkin::Pose turned = pose;
+    const double c = std::cos(0.25), s = std::sin(0.25);
+    for (int r = 0; r < 3; ++r) {
+        const double x = pose.rotation[r][0], y = pose.rotation[r][1];
+        turned.rotation[r][0] = c * x + s * y;
+        turned.rotation[r][1] = -s * x + c * y;
+    }
+    armkin::Solution off;
+    ASSERT_TRUE(engine.residuals(q, turned, off));
+    EXPECT_NEAR(off.rotationError, 0.25, 1e-12);
+    EXPECT_EQ(off.positionError, 0.0);
+}
+
+}  // namespace
