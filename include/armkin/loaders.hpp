@@ -1,0 +1,81 @@
+#pragma once
+//! Arms from files: URDF, and the project's small YAML arm file (a standard
+//! or modified DH table, or the description's own world frames at zero).
+//! Part of the library armkin::io (CMake) / armkin-io (pkg-config), which
+//! links liburdfdom and yaml-cpp; the core library armkin::armkin needs
+//! neither.
+//!
+//! Every loader returns the arm or an error that names the file, the line
+//! where the format has one, and the reason. Loaders never throw, never
+//! print, never crash or hang on a hostile file, and read at most
+//! kMaxArmFileBytes. They may be called from several threads at once.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "armkin/arm.hpp"
+#include "armkin/types.hpp"
+
+namespace armkin {
+
+//! Files longer than this are refused unread.
+inline constexpr std::size_t kMaxArmFileBytes = 4u << 20;
+
+//! An arm read from a file.
+struct LoadedArm {
+    ArmDescription description;  //!< passes validate()
+    //! Per joint, from the file. Where the file gives none: [-pi, pi] for a
+    //! turning joint, (-inf, inf) for a sliding one.
+    std::array<JointRange, 6> limits{};
+    std::array<std::string, 6> jointNames;  //!< from the file, or "joint0".."joint5"
+    std::string name;                       //!< robot or arm name, may be empty
+};
+
+//! Why a file could not be loaded.
+struct LoadError {
+    std::string file;    //!< as given to the loader
+    int line = 0;        //!< 1-based; 0 when the format or the fault has no line
+    std::string reason;  //!< one line, no trailing period
+    //! "file:line: reason" (or "file: reason" without a line).
+    std::string message() const;
+};
+
+//! The outcome of a load: ok() and arm, or error.
+struct LoadResult {
+    LoadedArm arm;
+    LoadError error;
+    bool ok() const noexcept { return error.reason.empty(); }
+    explicit operator bool() const noexcept { return ok(); }
+};
+
+//! Options of the URDF loader.
+struct UrdfOptions {
+    //! The chain runs from baseLink to tipLink. Empty: found from the tree
+    //! when it has exactly one root and one leaf; otherwise an error lists
+    //! the candidates.
+    std::string baseLink;
+    std::string tipLink;
+    //! The tool frame in the tip link's frame (identity: the tool is the tip
+    //! link's frame).
+    Frame toolOffset{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}};
+};
+
+//! Reads a URDF file. Fixed joints are folded in; revolute and continuous
+//! joints turn, prismatic joints slide (joints 0 to 2 only). Exactly six
+//! movable joints must lie between base and tip. Turning joint frames have
+//! the joint axis as Z, sliding ones as X. Limits come from the URDF.
+LoadResult loadUrdf(const std::string& path, const UrdfOptions& options = {});
+//! The same from text in memory; sourceName stands for the file in errors.
+LoadResult loadUrdfText(std::string_view xml, const std::string& sourceName,
+                        const UrdfOptions& options = {});
+
+//! Reads a YAML arm file (format: docs/arm-files.md).
+LoadResult loadArmFile(const std::string& path);
+//! The same from text in memory; sourceName stands for the file in errors.
+LoadResult loadArmFileText(std::string_view yaml, const std::string& sourceName);
+
+//! loadUrdf for a path ending in .urdf or .xml, loadArmFile otherwise.
+LoadResult loadArm(const std::string& path, const UrdfOptions& urdfOptions = {});
+
+}  // namespace armkin
