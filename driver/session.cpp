@@ -9,9 +9,11 @@ namespace kin::driver {
 
 void Session::startUp() {
     r_.DOF = 6;
-    for (int i = 0; i < r_.DOF; ++i) r_.arm.JTYPE[i] = 'R';
+    if (!customArm_) {
+        for (int i = 0; i < r_.DOF; ++i) r_.arm.JTYPE[i] = 'R';
+    }
     console_.print("\nJTYPE=%s", r_.arm.JTYPE.data());
-    writeBuiltinArm(r_.arm);
+    if (!customArm_) writeBuiltinArm(r_.arm);
     setUpArm();
 }
 
@@ -70,10 +72,10 @@ void Session::printJoints(const char* fmt, const Joints& q) {
     console_.print(fmt, q[0], q[1], q[2], q[3], q[4], q[5]);
 }
 
-int runSession(Console& console) {
+int runSession(Console& console, const ArmDescription* arm) {
     // The engine and the records live on the heap: a fuzzer or a test may
     // run many sessions on a small stack.
-    auto session = std::make_unique<Session>(console);
+    auto session = std::make_unique<Session>(console, arm);
     try {
         session->startUp();
         session->menuLoop();

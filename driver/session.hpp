@@ -33,7 +33,12 @@ struct DriverRecords {
 
 class Session {
 public:
-    explicit Session(Console& console) : console_(console), engine_(&console) {}
+    //! A session on the built-in arm, or on *arm when arm is not null (the
+    //! description is copied).
+    explicit Session(Console& console, const ArmDescription* arm = nullptr)
+        : console_(console), engine_(&console), customArm_(arm != nullptr) {
+        if (arm != nullptr) r_.arm = *arm;
+    }
 
     //! Start-up: describe the arm, print JTYPE, set the arm up.
     void startUp();
@@ -58,6 +63,7 @@ private:
 
     Console& console_;
     Engine engine_;
+    bool customArm_;
     DriverRecords r_;
 };
 
@@ -67,7 +73,7 @@ private:
 double stepPathJoint(double f);
 
 //! The whole program: start-up and menu until the key 0 or the end of the
-//! input. Returns the exit status, 0.
-int runSession(Console& console);
+//! input, on the built-in arm or on *arm. Returns the exit status, 0.
+int runSession(Console& console, const ArmDescription* arm = nullptr);
 
 }  // namespace kin::driver

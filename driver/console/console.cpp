@@ -13,15 +13,25 @@ namespace {
 
 bool isTerminal(std::FILE* f) { return isatty(fileno(f)) == 1; }
 
+//! The encoding to write: the one asked for, else CP932 off a terminal and
+//! the locale's character set on one.
+std::string chooseEncoding(const ConsoleOptions& options, bool outIsTerminal, std::string& note) {
+    if (!options.encoding.empty()) return options.encoding;
+    if (!outIsTerminal) return "CP932";
+    TerminalCodeset t = terminalCodeset();
+    note = std::move(t.note);
+    return t.codeset;
+}
+
 }  // namespace
 
 // On a terminal whose character set lacks a character, show a stand-in
-// rather than nothing; off a terminal the text is always CP932.
-Console::Console(std::FILE* in, std::FILE* out)
+// rather than nothing.
+Console::Console(std::FILE* in, std::FILE* out, const ConsoleOptions& options)
     : in_(in),
       out_(out),
       inIsTerminal_(isTerminal(in)),
-      encoder_(isTerminal(out) ? localeCodeset() : std::string("CP932"), isTerminal(out)),
+      encoder_(chooseEncoding(options, isTerminal(out), note_), isTerminal(out)),
       numbers_(in) {}
 
 void Console::print(const char* fmt, ...) {

@@ -20,12 +20,17 @@ struct EndOfInput : std::exception {
     const char* what() const noexcept override { return "end of input"; }
 };
 
+struct ConsoleOptions {
+    //! Output encoding as iconv names it ("CP932", "UTF-8"). Empty: CP932
+    //! unless the output is a terminal, in which case the character set of
+    //! the user's locale.
+    std::string encoding;
+};
+
 class Console final : public kin::MessageSink {
 public:
     //! Reads from in and writes to out; neither is closed at the end.
-    //! Output goes out as CP932 unless out is a terminal, in which case it is
-    //! written in the character set of the user's locale.
-    Console(std::FILE* in, std::FILE* out);
+    Console(std::FILE* in, std::FILE* out, const ConsoleOptions& options = {});
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
@@ -46,6 +51,9 @@ public:
 
     //! The encoding the output is converted to ("CP932" off a terminal).
     const std::string& outputEncoding() const { return encoder_.encoding(); }
+    //! One line about the choice of encoding for standard error (a locale
+    //! that is not installed), or empty.
+    const std::string& note() const { return note_; }
 
 private:
     void write(const char* utf8, std::size_t n) { encoder_.write(out_, utf8, n); }
@@ -53,6 +61,7 @@ private:
     std::FILE* in_;
     std::FILE* out_;
     bool inIsTerminal_;
+    std::string note_;
     TextEncoder encoder_;
     NumberInput numbers_;
 };

@@ -102,6 +102,9 @@ int readTerminalKey(std::FILE* in) {
         tcsetattr(fd, TCSANOW, &saved);
         terminalChanged = 0;
     }
+    // The terminal's end-of-input key (Ctrl-D unless changed with stty)
+    // ends the input, as the end of a pipe does.
+    if (got == 1 && saved.c_cc[VEOF] != _POSIX_VDISABLE && key == saved.c_cc[VEOF]) return EOF;
     return got == 1 ? key : EOF;
 }
 

@@ -11,7 +11,8 @@ namespace kin::driver {
 //! Reads one key from the terminal behind in. Text that a formatted read
 //! left in the stream's buffer stays there. A key that sends several bytes
 //! (an arrow, a non-ASCII character) counts once. Returns the key's first
-//! byte, or EOF when the terminal cannot be read.
+//! byte, or EOF when the terminal cannot be read or the key is the
+//! terminal's end-of-input key (Ctrl-D).
 int readTerminalKey(std::FILE* in);
 
 }  // namespace kin::driver

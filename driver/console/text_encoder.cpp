@@ -1,6 +1,7 @@
 #include "driver/console/text_encoder.hpp"
 
 #include <cerrno>
+#include <cstdlib>
 
 #include <langinfo.h>
 #include <locale.h>
@@ -61,12 +62,40 @@ void TextEncoder::write(std::FILE* out, const char* utf8, std::size_t n) {
     std::fwrite(buffer, 1, sizeof buffer - toLeft, out);
 }
 
-std::string localeCodeset() {
+std::string codesetOfLocaleName(const std::string& name) {
+    const std::size_t dot = name.find('.');
+    if (dot == std::string::npos) return "";
+    const std::size_t at = name.find('@', dot);
+    return name.substr(dot + 1, at == std::string::npos ? std::string::npos : at - dot - 1);
+}
+
+TerminalCodeset terminalCodeset() {
     locale_t loc = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-    if (loc == static_cast<locale_t>(nullptr)) return nl_langinfo(CODESET);
-    std::string codeset = nl_langinfo_l(CODESET, loc);
-    freelocale(loc);
-    return codeset;
+    if (loc != static_cast<locale_t>(nullptr)) {
+        std::string codeset = nl_langinfo_l(CODESET, loc);
+        freelocale(loc);
+        return {codeset, ""};
+    }
+    // The locale is not installed. Its name still says what the terminal
+    // shows; the C locale would show the text as question marks.
+    std::string name;
+    for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* v = std::getenv(var);
+        if (v != nullptr && *v != '\0') {
+            name = v;
+            break;
+        }
+    }
+    const std::string named = codesetOfLocaleName(name);
+    if (!named.empty()) {
+        iconv_t cd = iconv_open(named.c_str(), "UTF-8");
+        if (cd != reinterpret_cast<iconv_t>(-1)) {
+            iconv_close(cd);
+            return {named, ""};
+        }
+    }
+    return {"UTF-8", "note: the locale '" + name +
+                         "' is not available here; the dialogue is written in UTF-8"};
 }
 
 }  // namespace kin::driver

@@ -32,8 +32,19 @@ private:
     iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
 };
 
-//! The character set the user's locale names (LC_ALL, LC_CTYPE, LANG). The
-//! global locale of the process is left alone.
-std::string localeCodeset();
+//! The character set for a terminal, from the user's locale (LC_ALL,
+//! LC_CTYPE, LANG; the global locale of the process is left alone). When
+//! the locale is not installed on this machine, the character set its name
+//! gives ("ja_JP.SJIS" gives SJIS) is used if the C library can convert to
+//! it; otherwise UTF-8, and note says so in one line.
+struct TerminalCodeset {
+    std::string codeset;
+    std::string note;  //!< empty unless the locale's character set was replaced
+};
+TerminalCodeset terminalCodeset();
+
+//! The character set named by a locale name such as "ja_JP.SJIS@euro"
+//! (here "SJIS"), or "" when the name has none.
+std::string codesetOfLocaleName(const std::string& name);
 
 }  // namespace kin::driver
