@@ -62,32 +62,40 @@ struct RunResult {
     bool timedOut = false;
     int status = -1;  //!< raw wait status
     std::string out;  //!< standard output, as written
+    std::string err;  //!< standard error
     bool exitedWith(int code) const {
         return !timedOut && WIFEXITED(status) && WEXITSTATUS(status) == code;
     }
 };
 
-//! Runs the console program with input on a pipe, collecting its output,
-//! and kills it if it has not ended after timeoutSeconds.
-inline RunResult runConsole(std::string_view input, double timeoutSeconds = 10.0) {
+//! Runs program with the given arguments and input on a pipe, collecting
+//! its standard output and error, and kills it if it has not ended after
+//! timeoutSeconds.
+inline RunResult runProgram(const char* program, const std::vector<std::string>& args,
+                            std::string_view input, double timeoutSeconds = 10.0) {
     RunResult run;
     int toChild[2];
     int fromChild[2];
-    if (pipe(toChild) != 0 || pipe(fromChild) != 0) std::abort();
+    int errChild[2];
+    if (pipe(toChild) != 0 || pipe(fromChild) != 0 || pipe(errChild) != 0) std::abort();
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid < 0) std::abort();
     if (pid == 0) {
         dup2(toChild[0], 0);
         dup2(fromChild[1], 1);
-        close(toChild[0]);
-        close(toChild[1]);
-        close(fromChild[0]);
-        close(fromChild[1]);
-        execl(ARMCONSOLE_PATH, ARMCONSOLE_PATH, static_cast<char*>(nullptr));
+        dup2(errChild[1], 2);
+        for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1], errChild[0], errChild[1]})
+            close(fd);
+        execv(program, argv.data());
         _exit(127);
     }
     close(toChild[0]);
     close(fromChild[1]);
+    close(errChild[1]);
     // The program may stop reading before its input is used up.
     std::signal(SIGPIPE, SIG_IGN);
     fcntl(toChild[1], F_SETFL, O_NONBLOCK);
@@ -99,7 +107,8 @@ inline RunResult runConsole(std::string_view input, double timeoutSeconds = 10.0
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(static_cast<int>(timeoutSeconds * 1000));
     char buffer[65536];
-    for (;;) {
+    bool outOpen = true, errOpen = true;
+    while (outOpen || errOpen) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
@@ -107,13 +116,14 @@ inline RunResult runConsole(std::string_view input, double timeoutSeconds = 10.0
             kill(pid, SIGKILL);
             break;
         }
-        pollfd fds[2] = {{fromChild[0], POLLIN, 0}, {toChild[1], POLLOUT, 0}};
-        const int nfds = toChild[1] >= 0 ? 2 : 1;
-        if (poll(fds, nfds, static_cast<int>(left.count())) < 0) {
+        pollfd fds[3] = {{outOpen ? fromChild[0] : -1, POLLIN, 0},
+                         {errOpen ? errChild[0] : -1, POLLIN, 0},
+                         {toChild[1], POLLOUT, 0}};
+        if (poll(fds, 3, static_cast<int>(left.count())) < 0) {
             if (errno == EINTR) continue;
             std::abort();
         }
-        if (nfds == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+        if (toChild[1] >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
             const ssize_t n = write(toChild[1], input.data() + written, input.size() - written);
             if (n > 0) written += static_cast<std::size_t>(n);
             if (n < 0 && errno != EAGAIN) written = input.size();
@@ -122,16 +132,23 @@ inline RunResult runConsole(std::string_view input, double timeoutSeconds = 10.0
                 toChild[1] = -1;
             }
         }
-        if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            const ssize_t n = read(fromChild[0], buffer, sizeof buffer);
-            if (n > 0) run.out.append(buffer, static_cast<std::size_t>(n));
-            if (n == 0) break;
+        for (int s = 0; s < 2; ++s) {
+            if ((fds[s].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+            const ssize_t n = read(fds[s].fd, buffer, sizeof buffer);
+            if (n > 0) (s == 0 ? run.out : run.err).append(buffer, static_cast<std::size_t>(n));
+            if (n <= 0) (s == 0 ? outOpen : errOpen) = false;
         }
     }
     if (toChild[1] >= 0) close(toChild[1]);
     close(fromChild[0]);
+    close(errChild[0]);
     waitpid(pid, &run.status, 0);
     return run;
+}
+
+//! Runs the console program without arguments.
+inline RunResult runConsole(std::string_view input, double timeoutSeconds = 10.0) {
+    return runProgram(ARMCONSOLE_PATH, {}, input, timeoutSeconds);
 }
 
 // --- Templates ---------------------------------------------------------------

@@ -257,4 +257,37 @@ TEST(Terminal, SignalDuringAKeyReadRestoresTheSettings) {
     }
 }
 
+TEST(Terminal, CtrlDAtAKeyReadEndsTheProgram) {
+    TerminalRun run("C.utf8");
+    ASSERT_TRUE(run.waitForKeyRead());
+    run.type("\x04");
+    const int status = run.waitForEnd();
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(run.out(), onTerminal(kOpening));
+    EXPECT_TRUE(sameSettings(run.now(), run.before()));
+}
+
+TEST(Terminal, LocaleThatIsNotInstalled) {
+    // Its name says SJIS: the text comes in Shift-JIS, without a note.
+    {
+        TerminalRun run("ja_JP.SJIS");
+        ASSERT_TRUE(run.waitForKeyRead());
+        run.type("0");
+        ASSERT_EQ(run.waitForEnd(), 0);
+        EXPECT_EQ(run.out(), onTerminal(toCp932(kOpening)));
+    }
+    // A character set the C library cannot write: UTF-8, and one note on
+    // standard error (the same terminal here) before the dialogue.
+    {
+        TerminalRun run("xx_YY.NO-SUCH-SET");
+        ASSERT_TRUE(run.waitForKeyRead());
+        run.type("0");
+        ASSERT_EQ(run.waitForEnd(), 0);
+        const std::string note =
+            "armconsole: note: the locale 'xx_YY.NO-SUCH-SET' is not available here; the "
+            "dialogue is written in UTF-8\r\n";
+        EXPECT_EQ(run.out(), note + onTerminal(kOpening));
+    }
+}
+
 }  // namespace
