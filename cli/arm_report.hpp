@@ -1,0 +1,22 @@
+#pragma once
+//! What `armkin check` says about an arm: its classification and warnings.
+
+#include <string>
+#include <vector>
+
+#include <armkin/loaders.hpp>
+
+namespace armkin::cli {
+
+struct ArmReport {
+    std::string letters;      //!< joint letters, e.g. "RRRRRR"
+    bool wristMeets = false;  //!< the axes of joints 3, 4, 5 meet in one point
+    Vec3 wristCentre;         //!< that point, world coordinates at zero
+    double toolFromWrist = 0.0;
+    std::vector<std::string> warnings;
+};
+
+//! Classifies a loaded arm (geometry at zero displacement, tolerance 1e-9).
+ArmReport reportArm(const LoadedArm& arm);
+
+}  // namespace armkin::cli
