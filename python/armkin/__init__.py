@@ -1,0 +1,16 @@
+"""armkin: kinematics of six-joint serial robot arms.
+
+    import numpy as np, armkin
+    arm = armkin.Arm.builtin()
+    T = arm.fk([0.1, 0.2, 0.3, 0.4, 0.5, 0.6])   # 4x4 tool pose
+    Q = arm.ik_ptp(T)                            # (n, 6) joint vectors
+
+Arms come from ``Arm.builtin()``, ``Arm.from_urdf(path)``, ``Arm.from_file(path)``
+(a YAML arm file) or ``Arm.from_description(...)``. Every array argument is
+checked: a wrong shape or a non-finite value raises ValueError, data that
+are not real numbers raise TypeError.
+"""
+
+from ._armkin import Arm, __version__
+
+__all__ = ["Arm", "__version__"]
