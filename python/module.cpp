@@ -155,6 +155,24 @@ public:
         return out;
     }
 
+    Array frames(const py::handle& q) {
+        const armkin::Joints joints = jointsArg(q, "q");
+        std::array<armkin::Frame, 8> f;
+        engine_.frames(joints, f);
+        Array out({py::ssize_t{8}, py::ssize_t{4}, py::ssize_t{4}});
+        double* m = out.mutable_data();
+        for (int k = 0; k < 8; ++k, m += 16) {
+            const armkin::Vec3* cols[4] = {&f[k].X, &f[k].Y, &f[k].Z, &f[k].O};
+            for (int c = 0; c < 4; ++c) {
+                m[c] = cols[c]->x;
+                m[4 + c] = cols[c]->y;
+                m[8 + c] = cols[c]->z;
+                m[12 + c] = c == 3 ? 1.0 : 0.0;
+            }
+        }
+        return out;
+    }
+
     Array fkBatch(const py::handle& qs) {
         const Array Q = realArray(qs, "Q", {6}, true);
         const py::ssize_t n = Q.shape(0);
@@ -267,6 +285,9 @@ PYBIND11_MODULE(_armkin, m) {
                       "Joint limits as a (6,2) array of (lower, upper), read and set.")
         .def("fk", &Arm::fk, py::arg("q"),
              "Forward kinematics: the tool pose of joint vector q (6,) as a 4x4 transform.")
+        .def("frames", &Arm::frames, py::arg("q"),
+             "Every frame at joint vector q as an (8,4,4) array: the base, joint frames 0 "
+             "to 5 after their motion, and the tool.")
         .def("fk_batch", &Arm::fkBatch, py::arg("Q"),
              "Forward kinematics of an (N,6) array of joint vectors: (N,4,4).")
         .def(

@@ -74,6 +74,11 @@ public:
     //! alone when no arm is set up.
     bool forward(const Joints& q, Pose& out) noexcept;
 
+    //! Every frame of the arm at joint vector q, in world coordinates: the
+    //! base, joint frames 0 to 5 after their motion, then the tool. Writes
+    //! out; returns false and leaves out alone when no arm is set up.
+    bool frames(const Joints& q, std::array<Frame, 8>& out) noexcept;
+
     //! Solves a tool pose in the given mode. The neighbour is the start of
     //! the search (cp), the first guess of the wrist joints (ptp) or the
     //! source of joints 3..5 (positionOnly). Writes out.count solutions to

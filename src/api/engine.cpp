@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ik/engine.hpp"
+#include "numeric/frame.hpp"
 
 namespace armkin {
 
@@ -78,6 +79,20 @@ SetupResult Engine::setUp(const ArmDescription& arm) noexcept {
 bool Engine::ready() const noexcept { return impl_->ready; }
 
 const ArmDescription& Engine::arm() const noexcept { return impl_->arm; }
+
+bool Engine::frames(const Joints& q, std::array<Frame, 8>& out) noexcept {
+    if (!impl_->ready) return false;
+    kin::Engine& e = impl_->engine;
+    Pose tool;
+    impl_->forward(q, tool);  // also moves every link frame by its joint
+    out[0] = e.model.baseFrame;
+    for (int k = 0; k < 6; ++k) out[k + 1] = kin::frameMul(out[k], e.fk.movedFrames[k]);
+    out[7].O = tool.position;
+    out[7].X = {tool.rotation[0][0], tool.rotation[1][0], tool.rotation[2][0]};
+    out[7].Y = {tool.rotation[0][1], tool.rotation[1][1], tool.rotation[2][1]};
+    out[7].Z = {tool.rotation[0][2], tool.rotation[1][2], tool.rotation[2][2]};
+    return true;
+}
 
 bool Engine::forward(const Joints& q, Pose& out) noexcept {
     if (!impl_->ready) return false;
