@@ -1,0 +1,54 @@
+#pragma once
+//! The solver's stages, shared between its files. Internal to solver/.
+
+#include "solver/chain.hpp"
+
+namespace kin::solver {
+
+//! The last joint frame's rotation R5 and origin O5 (world) that put the
+//! tool on target t.
+void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5);
+
+//! Candidates of the closed forms, written to ws.candidates (cleared first).
+//! Each returns false when the pose lies beyond the arm (no candidate at
+//! all) and true otherwise, even if some branches were lost.
+bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                         const SolveOptions& o);
+bool parallelCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                        const SolveOptions& o);
+//! Starts for arms without a closed form: the engine's written PTP answers
+//! and a fixed spread of joint vectors.
+bool generalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                       const SolveOptions& o);
+
+//! The wrist joints 3..5 that give the last joint frame rotation R5 (world)
+//! once joints 0..2 have put joint frame 2 at rotation R2 (world), for a
+//! spherical or any other wrist of three turning joints. Appends each
+//! (q0, q1, q2, q3, q4, q5) to ws.candidates; a wrist whose first and last
+//! axes line up takes q3 from the seed.
+void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, const Axes& R2,
+                 const Axes& R5, const SolveOptions& o);
+
+//! Levenberg-Marquardt on all six joints from q, to the tolerances of o.
+//! Writes the final q and the number of iterations taken; returns whether
+//! the tolerances were met (checked by the library's forward kinematics).
+bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+            const SolveOptions& o, Joints& q, int& iterations);
+
+//! Polishes every candidate, keeps those that meet the tolerances with
+//! their residuals and status, and drops duplicates: writes ws.branches
+//! (status OutOfReach when there were no candidates, NotConverged when none
+//! met the tolerances).
+void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                      const SolveOptions& o, bool anyCandidate);
+
+//! From ws.branches (solved for ws.target) to out: the copies of each branch inside the limits,
+//! duplicates dropped, in the options' order.
+void applyLimits(const SolverModel& m, SolverWorkspace& ws, const SolveOptions& o,
+                 SolveResult& out);
+
+//! Weighted squared distance of a and b (no wrapping: the copies are
+//! listed separately).
+double seedDistance(const SolveOptions& o, const Joints& a, const Joints& b);
+
+}  // namespace kin::solver
