@@ -29,6 +29,32 @@ bool generalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& t
 void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, const Axes& R2,
                  const Axes& R5, const SolveOptions& o);
 
+//! Up to four (q0, q1, q2).
+using ArmBranches = std::array<std::array<double, 3>, 4>;
+
+//! Arm-joint branches gathered from several solves, near-duplicates dropped.
+struct ArmList {
+    static constexpr int kCapacity = 12;
+    std::array<std::array<double, 3>, kCapacity> q{};
+    int count = 0;
+    //! Appends q unless an entry lies within tol of it in every joint
+    //! (turning joints modulo 2 pi). Returns whether it was appended.
+    bool add(const SolverModel& m, const std::array<double, 3>& q, double tol);
+};
+
+//! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
+//! for three turning joints with axes 1 and 2 parallel (SolverModel::
+//! shoulderParallel). A point on joint 0's axis takes q0 from the seed.
+//! Returns how many were written.
+int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o,
+                     ArmBranches& out);
+
+//! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
+//! searched by a three-joint Newton iteration from a fixed spread of
+//! starts; appends the distinct ones to found. For arms whose case solver
+//! may lose roots.
+void searchArm(const SolverModel& m, const Vec3& p, const Vec3& w, ArmList& found);
+
 //! Levenberg-Marquardt on all six joints from q, to the tolerances of o.
 //! Writes the final q and the number of iterations taken; returns whether
 //! the tolerances were met (checked by the library's forward kinematics).

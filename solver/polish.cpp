@@ -63,6 +63,45 @@ bool sameBranch(const SolverModel& m, const Joints& a, const Joints& b, double t
     return true;
 }
 
+//! A singular solution stands for a continuous family: slide it along the
+//! family (the Jacobian's null space, to first order) towards the seed and
+//! polish it back onto the target, so that every member found of one
+//! family ends at the same representative, the member nearest the seed.
+void settleFamily(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                  const SolveOptions& o, Joints& q) {
+    // Directions whose singular value is below sqrt(kNull) count as free.
+    constexpr double kNull = 1e-10;
+    for (int round = 0; round < 30; ++round) {
+        ChainPose c;
+        Jacobian J;
+        chainPose(m, q, c);
+        jacobian(m, c, J);
+        double A[6][6];
+        double v[6];
+        for (int i = 0; i < 6; ++i) {
+            for (int j = 0; j <= i; ++j) {
+                double s = 0.0;
+                for (int r = 0; r < 6; ++r) s += J[i][r] * J[j][r];
+                A[i][j] = A[j][i] = s;
+            }
+            A[i][i] += kNull;
+            v[i] = kNull * (o.seed[i] - q[i]);
+        }
+        double dq[6];
+        if (!choleskySolve(A, v, dq)) return;
+        Joints next = q;
+        double moved = 0.0;
+        for (int k = 0; k < 6; ++k) {
+            next[k] += dq[k];
+            moved = std::fmax(moved, std::fabs(dq[k]));
+        }
+        int iterations = 0;
+        if (!polish(m, ws, target, o, next, iterations)) return;
+        q = next;
+        if (moved < 1e-9) return;
+    }
+}
+
 }  // namespace
 
 bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
@@ -154,6 +193,7 @@ void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& ta
         chainPose(m, q, c);
         jacobian(m, c, J);
         const bool singular = cs.wristFree[i] || volumeRatio(J) < o.singularTolerance;
+        if (singular) settleFamily(m, ws, target, o, q);
         bool duplicate = false;
         for (int k = 0; k < b.count && !duplicate; ++k) {
             const bool bothSingular =

@@ -53,9 +53,9 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
     solver::polishCandidates(model, ws, target, options, any);
     if (ws.branches.count == 0 && model.kind != WristKind::General) {
         // The closed form found nothing that polishes: a singular pose it
-        // cannot split, or a reach limit. One numeric start from the seed.
-        ws.candidates.count = 0;
-        ws.candidates.push(options.seed);
+        // cannot split, a reach limit, or an arm whose every pose is
+        // singular. Numeric starts.
+        solver::generalCandidates(model, ws, target, options);
         solver::polishCandidates(model, ws, target, options, any);
         if (ws.branches.count == 0 && !any) ws.branches.status = SolveStatus::OutOfReach;
     }

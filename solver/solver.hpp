@@ -38,6 +38,7 @@ struct SolverModel {
     // Spherical wrist.
     Vec3 wristCentreArm{};    //!< wrist centre in joint frame 2 (after joint 2 moves)
     Vec3 wristCentreLast{};   //!< the same point in the last joint frame
+    bool shoulderParallel = false;  //!< joints 0..2 turn, axes 1 and 2 parallel
 
     // Three parallel axes: frames after each joint, rotation parts of L2, L3
     // reduced to turns about Z.

@@ -96,6 +96,8 @@ int buildSolverModel(const Engine& engine, SolverModel& out) {
             out.kind = WristKind::Spherical;
             out.wristCentreArm = frameApplyPoint(L3, c);
             out.wristCentreLast = frameInvApplyPoint(L45, c);
+            out.shoulderParallel = a.jointTypes[0] == 'R' && a.jointTypes[1] == 'R' &&
+                                   a.jointTypes[2] == 'R' && isUp(a.linkFrames[2].Z, 1e-12);
             return 1;
         }
     }

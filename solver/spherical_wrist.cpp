@@ -21,6 +21,8 @@ constexpr CaseSolver kCaseSolvers[8] = {solveCaseRRR, solveCaseSRR, solveCaseRSR
 constexpr double kNudge = 1e-9;
 //! A wrist centre this close (relative) to the axis of joint 0 leaves q0 free.
 constexpr double kOnAxis = 1e-7;
+//! Most candidates each case solver can return.
+constexpr int kMostBranches[8] = {4, 4, 4, 4, 2, 2, 2, 1};
 
 Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -37,15 +39,11 @@ void armCase(const SolverModel& m, SolverWorkspace& ws, const Vec3& cw) {
     kCaseSolvers[m.arm.armCase](P, e.ik.arm);
 }
 
-void wristsFor(const SolverModel& m, SolverWorkspace& ws, const Axes& R5,
-               const SolveOptions& o) {
+//! The case solver's candidates for wrist centre cw, added to arms.
+void collectCase(const SolverModel& m, SolverWorkspace& ws, const Vec3& cw, ArmList& arms) {
+    armCase(m, ws, cw);
     const ArmCandidateList& c = ws.engine.ik.arm;
-    for (int i = 0; i < c.armCandCount; ++i) {
-        const auto& a = c.armCand[i];
-        const Frame F2 = armFrame(m, a[0], a[1], a[2]);
-        const Joints arm{a[0], a[1], a[2], o.seed[3], o.seed[4], o.seed[5]};
-        appendWrist(m, ws, arm, {F2.X, F2.Y, F2.Z}, R5, o);
-    }
+    for (int i = 0; i < c.armCandCount; ++i) arms.add(m, c.armCand[i], 1e-3);
 }
 
 //! Joints 1 and 2 turning, the wrist centre on joint 0's axis:
@@ -102,43 +100,46 @@ bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame&
     Vec3 O5;
     flangeOf(m, target, R5, O5);
     const Vec3 cw = add(O5, applyAxes(R5, m.wristCentreLast));
-    armCase(m, ws, cw);
-    const int found = ws.engine.ik.arm.armCandCount;
-    wristsFor(m, ws, R5, o);
-    if (found >= 4) return true;
 
-    // Fewer than four arm branches: the case solvers may have dropped a
-    // tangent root at a reach limit. Repeat with the wrist centre moved a
-    // little towards and away from joint frame 1; the polish brings those
-    // candidates back onto the target.
-    Frame F1 = frameMul(frameMul(m.model.baseFrame, m.model.linkFrames[0]), m.model.linkFrames[1]);
-    Vec3 d = sub(cw, F1.O);
-    double dn = vecNorm(d);
-    if (!(dn > 1e-12)) {
-        d = F1.X;
-        dn = vecNorm(d);
+    ArmList arms;
+    if (m.shoulderParallel) {
+        ArmBranches b{};
+        const int n = parallelShoulder(m, cw, m.wristCentreArm, o, b);
+        for (int i = 0; i < n; ++i) arms.add(m, b[i], 0.0);
+    } else {
+        collectCase(m, ws, cw, arms);
+        if (arms.count < kMostBranches[m.arm.armCase & 7]) {
+            // The case solvers can drop a tangent root at a reach limit or a
+            // root of their quartic. Repeat with the wrist centre moved a
+            // little towards and away from joint frame 1, then search.
+            const Frame F1 =
+                frameMul(frameMul(m.model.baseFrame, m.model.linkFrames[0]), m.model.linkFrames[1]);
+            Vec3 d = sub(cw, F1.O);
+            double dn = vecNorm(d);
+            if (!(dn > 1e-12)) {
+                d = F1.X;
+                dn = vecNorm(d);
+            }
+            const double step = kNudge * m.scale / dn;
+            for (const double sgn : {-1.0, 1.0}) collectCase(m, ws, add(cw, scaled(d, sgn * step)), arms);
+            if (arms.count < kMostBranches[m.arm.armCase & 7]) searchArm(m, cw, m.wristCentreArm, arms);
+        }
     }
-    const double step = kNudge * m.scale / dn;
-    bool any = found > 0;
-    for (const double sgn : {-1.0, 1.0}) {
-        armCase(m, ws, add(cw, scaled(d, sgn * step)));
-        any = any || ws.engine.ik.arm.armCandCount > 0;
-        wristsFor(m, ws, R5, o);
+    for (int i = 0; i < arms.count; ++i) {
+        const auto& a = arms.q[i];
+        const Frame F2 = armFrame(m, a[0], a[1], a[2]);
+        const Joints j{a[0], a[1], a[2], o.seed[3], o.seed[4], o.seed[5]};
+        appendWrist(m, ws, j, {F2.X, F2.Y, F2.Z}, R5, o);
     }
 
     // A wrist centre on joint 0's axis leaves q0 free: one representative.
-    if (m.model.jointTypes[0] == 'R') {
+    if (!m.shoulderParallel && m.model.jointTypes[0] == 'R') {
         const Frame F0 = frameMul(m.model.baseFrame, m.model.linkFrames[0]);
         const Vec3 r = sub(cw, F0.O);
-        const double along = dot3(r, F0.Z);
-        const Vec3 off = sub(r, scaled(F0.Z, along));
-        if (vecNorm(off) <= kOnAxis * m.scale) {
-            const int before = ws.candidates.count;
-            onShoulderAxis(m, ws, cw, R5, o);
-            any = any || ws.candidates.count > before;
-        }
+        const Vec3 off = sub(r, scaled(F0.Z, dot3(r, F0.Z)));
+        if (vecNorm(off) <= kOnAxis * m.scale) onShoulderAxis(m, ws, cw, R5, o);
     }
-    return any || ws.candidates.count > 0;
+    return arms.count > 0 || ws.candidates.count > 0;
 }
 
 }  // namespace kin::solver
