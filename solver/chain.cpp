@@ -38,6 +38,20 @@ void chainPose(const SolverModel& m, const Joints& q, ChainPose& c) {
                   frameApplyVector(F, m.toolRot.Z)};
 }
 
+void chainPoseFk(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
+                 ChainPose& c, double& positionError, double& rotationError) {
+    moveLinks(m.model, fk, 6, q.data());
+    Frame F = m.model.baseFrame;
+    for (int k = 0; k < 6; ++k) {
+        F = frameMul(F, fk.movedFrames[k]);
+        c.joint[k] = F;
+    }
+    c.toolPos = frameApplyPoint(F, m.toolPoint);
+    c.toolAxes = {frameApplyVector(F, m.toolRot.X), frameApplyVector(F, m.toolRot.Y),
+                  frameApplyVector(F, m.toolRot.Z)};
+    residualsFromFk(m, fk, target, positionError, rotationError);
+}
+
 Frame armFrame(const SolverModel& m, double q0, double q1, double q2) {
     const double q[3] = {q0, q1, q2};
     Frame F = m.model.baseFrame;
@@ -59,6 +73,11 @@ Twist poseTwist(const ChainPose& c, const Frame& t) {
 void poseResiduals(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
                    double& positionError, double& rotationError) {
     moveLinks(m.model, fk, 6, q.data());
+    residualsFromFk(m, fk, target, positionError, rotationError);
+}
+
+void residualsFromFk(const SolverModel& m, const FkData& fk, const Frame& target,
+                     double& positionError, double& rotationError) {
     const Vec3 p = chainPoint(m.model, fk, m.model.toolPoint, 6);
     const Vec3 X = chainVector(m.model, fk, m.model.toolAxisX, 6);
     const Vec3 Y = chainVector(m.model, fk, m.model.toolAxisY, 6);
@@ -98,9 +117,9 @@ double volumeRatio(const Jacobian& Jin) {
     for (int k = 0; k < 6; ++k) {
         double n = 0.0;
         for (int r = 0; r < 6; ++r) n += Jin[k][r] * Jin[k][r];
-        n = std::sqrt(n);
         if (!(n > 0.0)) return 0.0;
-        for (int r = 0; r < 6; ++r) A[r][k] = Jin[k][r] / n;
+        const double inv = 1.0 / std::sqrt(n);
+        for (int r = 0; r < 6; ++r) A[r][k] = Jin[k][r] * inv;
     }
     double det = 1.0;
     for (int col = 0; col < 6; ++col) {
@@ -113,8 +132,9 @@ double volumeRatio(const Jacobian& Jin) {
             for (int j = 0; j < 6; ++j) std::swap(A[piv][j], A[col][j]);
         }
         det *= A[col][col];
+        const double inv = 1.0 / A[col][col];
         for (int r = col + 1; r < 6; ++r) {
-            const double f = A[r][col] / A[col][col];
+            const double f = A[r][col] * inv;
             for (int j = col; j < 6; ++j) A[r][j] -= f * A[col][j];
         }
     }
@@ -141,7 +161,7 @@ Axes rotZAxes(double t) {
 }
 
 int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t) {
-    const double r = std::hypot(a, b);
+    const double r = std::sqrt(a * a + b * b);
     if (!(r > 1e-14)) return -1;
     const double phi = std::atan2(b, a);  // a cos t + b sin t = r cos(t - phi)
     double k = c / r;
@@ -158,8 +178,8 @@ int solveCosSin(double a, double b, double c, double slack, std::array<double, 2
 }
 
 bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle) {
-    const double nu = std::hypot(u.x, u.y);
-    const double nv = std::hypot(v.x, v.y);
+    const double nu = std::sqrt(u.x * u.x + u.y * u.y);
+    const double nv = std::sqrt(v.x * v.x + v.y * v.y);
     if (!(nu > tiny) || !(nv > tiny)) return false;
     angle = std::atan2(u.x * v.y - u.y * v.x, u.x * v.x + u.y * v.y);
     return true;

@@ -19,6 +19,14 @@ struct ChainPose {
 //! Fills c for joint vector q.
 void chainPose(const SolverModel& m, const Joints& q, ChainPose& c);
 
+//! The same from the library's forward kinematics: moves the links into fk
+//! (fk.movedFrames), then forms the world frames from them without any
+//! further trigonometry. Also writes the reported residuals against target
+//! (position distance, rotation angle), measured by the library's chain
+//! (chainPoint, chainVector) on the same moved frames.
+void chainPoseFk(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
+                 ChainPose& c, double& positionError, double& rotationError);
+
 //! Frame after joints 0..2 have moved (joint frame 2), world coordinates.
 Frame armFrame(const SolverModel& m, double q0, double q1, double q2);
 
@@ -33,6 +41,10 @@ Twist poseTwist(const ChainPose& c, const Frame& target);
 //! angles). fk is scratch.
 void poseResiduals(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
                    double& positionError, double& rotationError);
+
+//! The same for the tool pose already held in fk.movedFrames.
+void residualsFromFk(const SolverModel& m, const FkData& fk, const Frame& target,
+                     double& positionError, double& rotationError);
 
 //! Columns of the Jacobian of the tool pose (linear velocity of the tool
 //! point, angular velocity) with respect to each joint.

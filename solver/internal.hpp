@@ -61,6 +61,29 @@ void searchArm(const SolverModel& m, const Vec3& p, const Vec3& w, ArmList& foun
 bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
             const SolveOptions& o, Joints& q, int& iterations);
 
+//! What a polish leaves beside the joints: the chain at the final joints,
+//! the residuals by the library's forward kinematics, the iterations taken.
+struct Polished {
+    ChainPose pose{};
+    double positionError = 0.0;
+    double rotationError = 0.0;
+    int iterations = 0;
+};
+bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+            const SolveOptions& o, Joints& q, Polished& out);
+
+//! Moves every turning joint of q to its copy nearest the seed.
+void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q);
+
+//! One candidate to a solution: nearest copies, polish, singular test (a
+//! singular one is settled on its family's member nearest the seed),
+//! residuals and status. False when the polish does not meet the tolerances.
+bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                     const SolveOptions& o, Joints q, bool wristFree, Solution& s);
+
+//! Whether two solutions are one (singular ones within a looser margin).
+bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a, const Solution& b);
+
 //! Polishes every candidate, keeps those that meet the tolerances with
 //! their residuals and status, and drops duplicates: writes ws.branches
 //! (status OutOfReach when there were no candidates, NotConverged when none

@@ -52,8 +52,9 @@ bool choleskySolve(double A[6][6], const double b[6], double x[6]) {
 
 //! Distance of two joint values: modulo 2 pi for a turning joint.
 double jointGap(char type, double a, double b) {
-    const double d = a - b;
-    return type == 'R' ? std::fabs(std::remainder(d, 2.0 * M_PI)) : std::fabs(d);
+    double d = std::fabs(a - b);
+    if (type == 'R' && d > M_PI) d = std::fabs(std::remainder(d, 2.0 * M_PI));
+    return d;
 }
 
 bool sameBranch(const SolverModel& m, const Joints& a, const Joints& b, double tol) {
@@ -71,7 +72,9 @@ void settleFamily(const SolverModel& m, SolverWorkspace& ws, const Frame& target
                   const SolveOptions& o, Joints& q) {
     // Directions whose singular value is below sqrt(kNull) count as free.
     constexpr double kNull = 1e-10;
-    for (int round = 0; round < 30; ++round) {
+    // Longest step along the family per round, rad or length units.
+    constexpr double kStep = 0.25;
+    for (int round = 0; round < 60; ++round) {
         ChainPose c;
         Jacobian J;
         chainPose(m, q, c);
@@ -89,16 +92,22 @@ void settleFamily(const SolverModel& m, SolverWorkspace& ws, const Frame& target
         }
         double dq[6];
         if (!choleskySolve(A, v, dq)) return;
-        Joints next = q;
         double moved = 0.0;
-        for (int k = 0; k < 6; ++k) {
-            next[k] += dq[k];
-            moved = std::fmax(moved, std::fabs(dq[k]));
-        }
+        for (int k = 0; k < 6; ++k) moved = std::fmax(moved, std::fabs(dq[k]));
+        if (moved < 1e-9) return;
+        const double shrink = moved > kStep ? kStep / moved : 1.0;
+        Joints stepped = q;
+        for (int k = 0; k < 6; ++k) stepped[k] += dq[k] * shrink;
+        Joints next = stepped;
         int iterations = 0;
         if (!polish(m, ws, target, o, next, iterations)) return;
+        // On a true family the polish only corrects the curvature of the
+        // step; a solution that is merely close to a singularity is pulled
+        // back instead, and stays where it was.
+        double pulled = 0.0;
+        for (int k = 0; k < 6; ++k) pulled = std::fmax(pulled, std::fabs(next[k] - stepped[k]));
+        if (pulled > 0.1 * moved * shrink + 1e-9) return;
         q = next;
-        if (moved < 1e-9) return;
     }
 }
 
@@ -106,9 +115,19 @@ void settleFamily(const SolverModel& m, SolverWorkspace& ws, const Frame& target
 
 bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
             const SolveOptions& o, Joints& q, int& iterations) {
-    ChainPose c;
+    Polished p;
+    const bool ok = polish(m, ws, target, o, q, p);
+    iterations = p.iterations;
+    return ok;
+}
+
+bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+            const SolveOptions& o, Joints& q, Polished& out) {
+    ChainPose& c = out.pose;
+    int& iterations = out.iterations;
     Jacobian J;
-    chainPose(m, q, c);
+    chainPoseFk(m, ws.fk, q, target, c, out.positionError, out.rotationError);
+    bool measured = true;  // out's residuals belong to q
     Twist e = poseTwist(c, target);
     double cost = sumSq(e);
     double lambda = 1e-12;
@@ -120,9 +139,11 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
     for (int it = 0; it <= o.polishIterations; ++it) {
         if (!std::isfinite(cost)) return false;
         if (norm3(e, 0) <= tp && norm3(e, 3) <= tr) {
-            double pe = 0.0, re = 0.0;
-            poseResiduals(m, ws.fk, q, target, pe, re);
-            if (pe <= o.positionTolerance && re <= o.rotationTolerance) return true;
+            if (!measured) chainPoseFk(m, ws.fk, q, target, c, out.positionError, out.rotationError);
+            measured = true;
+            if (out.positionError <= o.positionTolerance && out.rotationError <= o.rotationTolerance) {
+                return true;
+            }
         }
         if (it == o.polishIterations) break;
         jacobian(m, c, J);
@@ -154,6 +175,7 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
                 const Twist en = poseTwist(cn, target);
                 const double cn2 = sumSq(en);
                 if (cn2 < cost) {
+                    measured = false;
                     q = qn;
                     c = cn;
                     e = en;
@@ -169,12 +191,46 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
         if (!stepped) {
             // No step lowers the error any more: this is as close as the
             // arithmetic gets. Accept only if that meets the tolerances.
-            double pe = 0.0, re = 0.0;
-            poseResiduals(m, ws.fk, q, target, pe, re);
-            return pe <= o.positionTolerance && re <= o.rotationTolerance;
+            poseResiduals(m, ws.fk, q, target, out.positionError, out.rotationError);
+            return out.positionError <= o.positionTolerance && out.rotationError <= o.rotationTolerance;
         }
     }
     return false;
+}
+
+void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q) {
+    for (int k = 0; k < 6; ++k) {
+        if (m.model.jointTypes[k] == 'R') {
+            q[k] += 2.0 * M_PI * std::nearbyint((o.seed[k] - q[k]) / (2.0 * M_PI));
+        }
+    }
+}
+
+bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                     const SolveOptions& o, Joints q, bool wristFree, Solution& s) {
+    nearestCopies(m, o, q);
+    Polished p;
+    if (!polish(m, ws, target, o, q, p)) return false;
+    Jacobian J;
+    jacobian(m, p.pose, J);
+    const bool singular = wristFree || volumeRatio(J) < o.singularTolerance;
+    if (singular) {
+        settleFamily(m, ws, target, o, q);
+        nearestCopies(m, o, q);
+        poseResiduals(m, ws.fk, q, target, p.positionError, p.rotationError);
+    }
+    s.joints = q;
+    s.positionError = p.positionError;
+    s.rotationError = p.rotationError;
+    s.status = singular ? SolutionStatus::Singular
+                        : (p.iterations == 0 ? SolutionStatus::Exact : SolutionStatus::Converged);
+    return true;
+}
+
+bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a, const Solution& b) {
+    const bool bothSingular = a.status == SolutionStatus::Singular && b.status == SolutionStatus::Singular;
+    return sameBranch(m, a.joints, b.joints,
+                      bothSingular ? std::fmax(o.duplicateTolerance, 1e-3) : o.duplicateTolerance);
 }
 
 void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
@@ -183,34 +239,17 @@ void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& ta
     b.count = 0;
     b.truncated = false;
     const CandidateSet& cs = ws.candidates;
-    const double singularMerge = std::fmax(o.duplicateTolerance, 1e-3);
     for (int i = 0; i < cs.count; ++i) {
-        Joints q = cs.q[i];
-        int iterations = 0;
-        if (!polish(m, ws, target, o, q, iterations)) continue;
-        ChainPose c;
-        Jacobian J;
-        chainPose(m, q, c);
-        jacobian(m, c, J);
-        const bool singular = cs.wristFree[i] || volumeRatio(J) < o.singularTolerance;
-        if (singular) settleFamily(m, ws, target, o, q);
+        Solution s;
+        if (!finishCandidate(m, ws, target, o, cs.q[i], cs.wristFree[i], s)) continue;
         bool duplicate = false;
-        for (int k = 0; k < b.count && !duplicate; ++k) {
-            const bool bothSingular =
-                singular && b.solutions[k].status == SolutionStatus::Singular;
-            duplicate = sameBranch(m, q, b.solutions[k].joints,
-                                   bothSingular ? singularMerge : o.duplicateTolerance);
-        }
+        for (int k = 0; k < b.count && !duplicate; ++k) duplicate = sameSolution(m, o, s, b.solutions[k]);
         if (duplicate) continue;
         if (b.count == kMaxSolverSolutions) {
             b.truncated = true;
             break;
         }
-        Solution& s = b.solutions[b.count++];
-        s.joints = q;
-        poseResiduals(m, ws.fk, q, target, s.positionError, s.rotationError);
-        s.status = singular ? SolutionStatus::Singular
-                            : (iterations == 0 ? SolutionStatus::Exact : SolutionStatus::Converged);
+        b.solutions[b.count++] = s;
     }
     if (b.count > 0) {
         b.status = SolveStatus::Solved;
