@@ -50,18 +50,19 @@ struct SolverArm {
     ArmDescription description;
     bool hasTable = false;
     DhTable table{};
-    int genericBranches = 0;  // branches of a generic pose, 0 when not known
+    int genericBranches = 0;  // most branches of a pose, 0 when not known
+    bool alwaysGeneric = false;  // every regular pose has all genericBranches
 };
 
-inline SolverArm fromTable(std::string name, const DhTable& t, int branches) {
-    SolverArm arm{std::move(name), {}, true, t, branches};
+inline SolverArm fromTable(std::string name, const DhTable& t, int branches, bool always = false) {
+    SolverArm arm{std::move(name), {}, true, t, branches, always};
     describeDhArm(t, arm.description);
     return arm;
 }
 
 inline std::vector<SolverArm> solverArms() {
     std::vector<SolverArm> arms;
-    arms.push_back({"spherical wrist, no offsets, built in", builtinArm(), false, {}, 8});
+    arms.push_back({"spherical wrist, no offsets, built in", builtinArm(), false, {}, 8, true});
     arms.push_back(fromTable("spherical wrist with shoulder offset, 0.7 m",
                              orthoParallelTable({0.025, -0.035, 0.0, 0.400, 0.315, 0.365, 0.080}),
                              8));
@@ -72,7 +73,7 @@ inline std::vector<SolverArm> solverArms() {
                                   {M_PI / 2, 0, -M_PI / 2, M_PI / 2, -M_PI / 2, 0},
                                   {0, 0, 0.15005, 0.4318, 0, 0});
         t.flange.O = {0.0, 0.0, 0.06};  // a 0.06 m tool beyond the wrist centre
-        arms.push_back(fromTable("spherical wrist, lateral shoulder and elbow offsets, 0.9 m", t, 8));
+        arms.push_back(fromTable("spherical wrist, lateral shoulder and elbow offsets, 0.9 m", t, 8, true));
     }
     arms.push_back(fromTable("offset wrist, three parallel axes, 0.85 m",
                              standardTable({0, -0.425, -0.39225, 0, 0, 0},
