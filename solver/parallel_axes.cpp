@@ -109,7 +109,7 @@ bool parallelCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& 
             }
         }
     }
-    return true;
+    return ws.candidates.count > 0;
 }
 
 }  // namespace kin::solver

@@ -242,9 +242,20 @@ void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& ta
     for (int i = 0; i < cs.count; ++i) {
         Solution s;
         if (!finishCandidate(m, ws, target, o, cs.q[i], cs.wristFree[i], s)) continue;
-        bool duplicate = false;
-        for (int k = 0; k < b.count && !duplicate; ++k) duplicate = sameSolution(m, o, s, b.solutions[k]);
-        if (duplicate) continue;
+        int same = -1;
+        for (int k = 0; k < b.count && same < 0; ++k) {
+            if (sameSolution(m, o, s, b.solutions[k])) same = k;
+        }
+        if (same >= 0) {
+            // Two members of one singular family (or two ends of a
+            // near-tangent pair): keep the one nearer the seed.
+            Solution& kept = b.solutions[same];
+            if (s.status == SolutionStatus::Singular &&
+                seedDistance(o, s.joints, o.seed) < seedDistance(o, kept.joints, o.seed)) {
+                kept = s;
+            }
+            continue;
+        }
         if (b.count == kMaxSolverSolutions) {
             b.truncated = true;
             break;

@@ -23,6 +23,11 @@ bool usable(const Frame& t, const SolveOptions& o) {
     return true;
 }
 
+//! The iteration's answer counts as the next point of the path only when no
+//! joint moved farther than this from the seed; beyond it the answer may
+//! have jumped to another branch.
+constexpr double kTrackStep = 0.5;
+
 void fail(SolveResult& out, SolveStatus why) {
     out.count = 0;
     out.truncated = false;
@@ -85,7 +90,8 @@ int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& targe
             bool inside = true;
             if (solver::polish(model, ws, target, options, q, iterations)) {
                 for (int k = 0; k < 6; ++k) {
-                    inside = inside && q[k] >= options.limits.lower[k] && q[k] <= options.limits.upper[k];
+                    inside = inside && q[k] >= options.limits.lower[k] && q[k] <= options.limits.upper[k] &&
+                             std::fabs(q[k] - seed[k]) <= kTrackStep;
                 }
                 if (inside) {
                     solver::ChainPose c;

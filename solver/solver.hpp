@@ -96,7 +96,8 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& tar
                  const Joints& seed, const SolveOptions& options, Solution& out);
 
 //! Small steps along a path: the engine's own CP iteration from seed,
-//! polished to the tolerances; when that does not reach, solveNearest.
+//! polished to the tolerances; when that does not reach, leaves the limits
+//! or moves a joint by more than 0.5 from the seed, solveNearest.
 //! Same contract as solveNearest.
 int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
                const Joints& seed, const SolveOptions& options, Solution& out);
