@@ -96,6 +96,10 @@ void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& ta
 void applyLimits(const SolverModel& m, SolverWorkspace& ws, const SolveOptions& o,
                  SolveResult& out);
 
+//! Moves every joint of q to its copy inside the limits nearest the seed;
+//! false when a joint has no copy inside.
+bool nearestInside(const SolverModel& m, const SolveOptions& o, Joints& q);
+
 //! Weighted squared distance of a and b (no wrapping: the copies are
 //! listed separately).
 double seedDistance(const SolveOptions& o, const Joints& a, const Joints& b);

@@ -47,6 +47,20 @@ int jointValues(const SolverModel& m, const SolveOptions& o, int k, double v,
 
 }  // namespace
 
+bool nearestInside(const SolverModel& m, const SolveOptions& o, Joints& q) {
+    for (int k = 0; k < 6; ++k) {
+        std::array<double, kMaxCopies> vals{};
+        const int n = jointValues(m, o, k, q[k], vals);
+        if (n == 0) return false;
+        double best = vals[0];
+        for (int i = 1; i < n; ++i) {
+            if (std::fabs(vals[i] - o.seed[k]) < std::fabs(best - o.seed[k])) best = vals[i];
+        }
+        q[k] = best;
+    }
+    return true;
+}
+
 double seedDistance(const SolveOptions& o, const Joints& a, const Joints& b) {
     double s = 0.0;
     for (int k = 0; k < 6; ++k) {

@@ -73,7 +73,52 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& tar
     SolveOptions o = options;
     o.seed = seed;
     o.order = SolutionOrder::SeedDistance;
-    if (solveAll(model, ws, target, o, ws.listed) == 0) return 0;
+    if (model.valid && usable(target, o) && model.kind != WristKind::General) {
+        // The closed-form candidates already sit on their branches to
+        // rounding: order them by their distance to the seed and polish
+        // only until the first one holds.
+        ws.target = target;
+        const bool any = model.kind == WristKind::Spherical
+                             ? solver::sphericalCandidates(model, ws, target, o)
+                             : solver::parallelCandidates(model, ws, target, o);
+        CandidateSet& cs = ws.candidates;
+        if (any) {
+            std::array<double, CandidateSet::kCapacity> dist{};
+            std::array<int, CandidateSet::kCapacity> order{};
+            int n = 0;
+            for (int i = 0; i < cs.count; ++i) {
+                Joints q = cs.q[i];
+                if (!solver::nearestInside(model, o, q)) continue;
+                const double d = solver::seedDistance(o, q, seed);
+                int j = n++;
+                while (j > 0 && dist[j - 1] > d) {
+                    dist[j] = dist[j - 1];
+                    order[j] = order[j - 1];
+                    --j;
+                }
+                dist[j] = d;
+                order[j] = i;
+            }
+            for (int j = 0; j < n; ++j) {
+                Solution s;
+                if (!solver::finishCandidate(model, ws, target, o, cs.q[order[j]], cs.wristFree[order[j]], s)) {
+                    continue;
+                }
+                const Joints polished = s.joints;
+                if (!solver::nearestInside(model, o, s.joints)) continue;
+                if (s.joints != polished) {
+                    solver::poseResiduals(model, ws.fk, s.joints, target, s.positionError, s.rotationError);
+                }
+                out = s;
+                ws.branches.status = SolveStatus::Solved;
+                return 1;
+            }
+        }
+    }
+    if (solveAll(model, ws, target, o, ws.listed) == 0) {
+        ws.branches.status = ws.listed.status;
+        return 0;
+    }
     out = ws.listed.solutions[0];
     return 1;
 }
