@@ -1,6 +1,6 @@
-//! Arms without a closed form: starts from the engine's written PTP
-//! answers, the seed and a fixed spread of joint vectors, each polished on
-//! all six joints.
+//! Arms without a closed form: starts from the spherical closed form at the
+//! wrist axes' nearest point, the engine's written PTP answers, the seed and
+//! a fixed spread of joint vectors, each polished on all six joints.
 
 #include <cmath>
 
@@ -28,6 +28,9 @@ double halton(int index, int base) {
 bool generalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
                        const SolveOptions& o) {
     ws.candidates.count = 0;
+    // A wrist whose axes nearly meet: the closed form of the arm with its
+    // wrist centre at their nearest point starts close to every branch.
+    if (m.kind == WristKind::General && m.nearlySpherical) sphericalCandidates(m, ws, target, o);
     SolutionList written{};
     const Axes axes{target.X, target.Y, target.Z};
     const int nw = ws.engine.inverseKinematics(6, target.O, axes, o.seed, written, kModePtp);

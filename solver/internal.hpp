@@ -9,7 +9,8 @@ namespace kin::solver {
 //! tool on target t.
 void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5);
 
-//! Candidates of the closed forms, written to ws.candidates (cleared first).
+//! Candidates of the closed forms, written to ws.candidates (the spherical
+//! form appends; the others clear the set first).
 //! Each returns false when the pose lies beyond the arm (no candidate at
 //! all) and true otherwise, even if some branches were lost.
 bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,

@@ -51,7 +51,10 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
     ws.target = target;
     bool any = false;
     switch (model.kind) {
-        case WristKind::Spherical: any = solver::sphericalCandidates(model, ws, target, options); break;
+        case WristKind::Spherical:
+            ws.candidates.count = 0;
+            any = solver::sphericalCandidates(model, ws, target, options);
+            break;
         case WristKind::ParallelAxes: any = solver::parallelCandidates(model, ws, target, options); break;
         case WristKind::General: any = solver::generalCandidates(model, ws, target, options); break;
     }
@@ -78,6 +81,7 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& tar
         // rounding: order them by their distance to the seed and polish
         // only until the first one holds.
         ws.target = target;
+        ws.candidates.count = 0;
         const bool any = model.kind == WristKind::Spherical
                              ? solver::sphericalCandidates(model, ws, target, o)
                              : solver::parallelCandidates(model, ws, target, o);

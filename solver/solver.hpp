@@ -39,6 +39,9 @@ struct SolverModel {
     Vec3 wristCentreArm{};    //!< wrist centre in joint frame 2 (after joint 2 moves)
     Vec3 wristCentreLast{};   //!< the same point in the last joint frame
     bool shoulderParallel = false;  //!< joints 0..2 turn, axes 1 and 2 parallel
+    //! The wrist axes have a nearest common point (General arms: the
+    //! spherical closed form there gives starting points).
+    bool nearlySpherical = false;
 
     // Three parallel axes: frames after each joint, rotation parts of L2, L3
     // reduced to turns about Z.

@@ -91,14 +91,20 @@ int buildSolverModel(const Engine& engine, SolverModel& out) {
         const Vec3 p[3] = {{0.0, 0.0, 0.0}, L4.O, L45.O};
         const Vec3 d[3] = {{0.0, 0.0, 1.0}, unit(L4.Z), unit(L45.Z)};
         Vec3 c;
-        if (nearestPoint(p, d, c) && lineDistance(c, p[0], d[0]) <= tol &&
-            lineDistance(c, p[1], d[1]) <= tol && lineDistance(c, p[2], d[2]) <= tol) {
-            out.kind = WristKind::Spherical;
+        if (nearestPoint(p, d, c)) {
+            // Where the axes meet, or for other wrists the point nearest all
+            // three: the general path starts from the closed form of the arm
+            // with its wrist centre there.
             out.wristCentreArm = frameApplyPoint(L3, c);
             out.wristCentreLast = frameInvApplyPoint(L45, c);
             out.shoulderParallel = a.jointTypes[0] == 'R' && a.jointTypes[1] == 'R' &&
                                    a.jointTypes[2] == 'R' && isUp(a.linkFrames[2].Z, 1e-12);
-            return 1;
+            out.nearlySpherical = true;
+            if (lineDistance(c, p[0], d[0]) <= tol && lineDistance(c, p[1], d[1]) <= tol &&
+                lineDistance(c, p[2], d[2]) <= tol) {
+                out.kind = WristKind::Spherical;
+                return 1;
+            }
         }
     }
 

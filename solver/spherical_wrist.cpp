@@ -95,7 +95,6 @@ void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5) {
 
 bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
                          const SolveOptions& o) {
-    ws.candidates.count = 0;
     Axes R5;
     Vec3 O5;
     flangeOf(m, target, R5, O5);
