@@ -79,6 +79,10 @@ struct SolverWorkspace {
 //! when the arm has other than six joints. Reads engine only.
 int buildSolverModel(const Engine& engine, SolverModel& out);
 
+//! The joint ranges the arm model carries (ArmModel::jointRange, which an
+//! arm file fills) as solver limits. Pure function.
+JointLimits modelLimits(const SolverModel& model);
+
 //! Prepares a workspace for model: copies the arm into its engine. Call
 //! once before the first solve with a workspace (and again if the
 //! workspace is moved to another model).

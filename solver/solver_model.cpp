@@ -132,6 +132,15 @@ int buildSolverModel(const Engine& engine, SolverModel& out) {
     return 1;
 }
 
+JointLimits modelLimits(const SolverModel& model) {
+    JointLimits l;
+    for (int k = 0; k < 6; ++k) {
+        l.lower[k] = model.model.jointRange[k].lower;
+        l.upper[k] = model.model.jointRange[k].upper;
+    }
+    return l;
+}
+
 void prepareWorkspace(const SolverModel& model, SolverWorkspace& ws) {
     ws.engine.model = model.model;
     ws.engine.arm = model.arm;
