@@ -9,7 +9,7 @@
 namespace kin {
 namespace {
 
-using testing::builtinArm;
+using kin::builtinArm;
 using testing::setUp;
 
 void expectVec(const Vec3& v, double x, double y, double z, double tol = 1e-12) {

@@ -27,7 +27,7 @@
 namespace kin {
 namespace {
 
-using testing::builtinArm;
+using kin::builtinArm;
 using testing::setUp;
 
 // Typed joint vectors: the all-zero arm (wrist centre on the waist axis,

@@ -17,7 +17,7 @@ namespace kin {
 namespace {
 
 using testing::angleGap;
-using testing::builtinArm;
+using kin::builtinArm;
 using testing::Pose;
 using testing::poseOf;
 using testing::setUp;

@@ -23,7 +23,7 @@ namespace kin {
 namespace {
 
 using testing::angleGap;
-using testing::builtinArm;
+using kin::builtinArm;
 using testing::poseOf;
 using testing::setUp;
 

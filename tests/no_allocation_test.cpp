@@ -65,7 +65,7 @@ void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::f
 namespace kin {
 namespace {
 
-using testing::builtinArm;
+using kin::builtinArm;
 using testing::setUp;
 
 struct Target {

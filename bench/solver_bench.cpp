@@ -1,0 +1,235 @@
+//! The complete solver: every solution from nothing, the nearest solution
+//! from the near seed, and the batch call on one and two threads.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <random>
+
+#include "bench/solver_suites.hpp"
+#include "solver/chain.hpp"
+#include "fixtures/solver_arms.hpp"
+
+namespace kin::bench {
+
+namespace {
+
+const char* shortName(int i) {
+    static const char* names[] = {"builtin", "sph_0.7m", "sph_2.7m", "sph_0.9m", "par_0.85m", "par_1.3m"};
+    return i < 6 ? names[i] : "arm";
+}
+
+std::vector<SolverArmSet> makeSets() {
+    std::vector<SolverArmSet> out;
+    const auto arms = testing::solverArms();
+    for (std::size_t a = 0; a < arms.size(); ++a) {
+        SolverArmSet s;
+        s.name = shortName(static_cast<int>(a));
+        s.title = arms[a].name;
+        s.description = arms[a].description;
+        testing::SolverRig rig(s.description);
+        std::mt19937_64 rng(20260601u + a);
+        std::uniform_real_distribution<double> angle(-M_PI, M_PI);
+        std::bernoulli_distribution sign;
+        for (int i = 0; i < kSetSize; ++i) {
+            Joints q, n;
+            for (double& v : q) v = angle(rng);
+            for (int k = 0; k < 6; ++k) n[k] = q[k] + (sign(rng) ? kNearOffset : -kNearOffset);
+            s.typed.push_back(q);
+            s.near.push_back(n);
+            s.targets.push_back(rig.target(q));
+        }
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+struct Rig {
+    Engine engine;
+    SolverModel model;
+    std::unique_ptr<SolverWorkspace> ws = std::make_unique<SolverWorkspace>();
+    std::unique_ptr<SolveResult> result = std::make_unique<SolveResult>();
+    explicit Rig(const ArmDescription& d) {
+        testing::setUp(engine, d);
+        buildSolverModel(engine, model);
+        prepareWorkspace(model, *ws);
+    }
+};
+
+void allSweep(benchmark::State& st, const SolverArmSet* arm) {
+    Rig rig(arm->description);
+    const SolveOptions o;
+    for (auto _ : st) {
+        for (const Frame& t : arm->targets) {
+            int n = solveAll(rig.model, *rig.ws, t, o, *rig.result);
+            benchmark::DoNotOptimize(n);
+        }
+    }
+    st.SetItemsProcessed(st.iterations() * static_cast<long>(arm->targets.size()));
+}
+
+void nearestSweep(benchmark::State& st, const SolverArmSet* arm) {
+    Rig rig(arm->description);
+    const SolveOptions o;
+    Solution s;
+    for (auto _ : st) {
+        for (std::size_t i = 0; i < arm->targets.size(); ++i) {
+            int n = solveNearest(rig.model, *rig.ws, arm->targets[i], arm->near[i], o, s);
+            benchmark::DoNotOptimize(n);
+            benchmark::DoNotOptimize(s);
+        }
+    }
+    st.SetItemsProcessed(st.iterations() * static_cast<long>(arm->targets.size()));
+}
+
+void batchSweep(benchmark::State& st, const SolverArmSet* arm, int threads) {
+    Rig rig(arm->description);
+    const SolveOptions o;
+    std::vector<SolveResult> out(arm->targets.size());
+    for (auto _ : st) {
+        int n = solveBatch(rig.model, arm->targets, o, out, threads);
+        benchmark::DoNotOptimize(n);
+    }
+    st.SetItemsProcessed(st.iterations() * static_cast<long>(arm->targets.size()));
+}
+
+const char* opName(SolverOp op) {
+    switch (op) {
+        case SolverOp::All: return "solver_all";
+        case SolverOp::Nearest: return "solver_nearest_near";
+        case SolverOp::Batch1: return "solver_batch_1thread";
+        default: return "solver_batch_2threads";
+    }
+}
+
+//! Accuracy and a per-pose median time, gathered outside the timed loops.
+struct OwnFigures {
+    double typedBack = 0.0;
+    double solutionsPerPose = 0.0;
+    double maxPosition = 0.0;
+    double maxRotation = 0.0;
+    int duplicates = 0;
+    double exactShare = 0.0, singularShare = 0.0;
+    double medianAllNs = 0.0;
+    double nearestTyped = 0.0;
+};
+
+OwnFigures ownFigures(const SolverArmSet& arm) {
+    Rig rig(arm.description);
+    const SolveOptions o;
+    OwnFigures f;
+    long sols = 0, exact = 0, singular = 0;
+    int typed = 0, nearTyped = 0;
+    std::vector<double> ns;
+    for (std::size_t i = 0; i < arm.targets.size(); ++i) {
+        double best = 1e30;
+        for (int rep = 0; rep < 5; ++rep) {
+            const auto t0 = std::chrono::steady_clock::now();
+            solveAll(rig.model, *rig.ws, arm.targets[i], o, *rig.result);
+            const auto t1 = std::chrono::steady_clock::now();
+            best = std::min(best, std::chrono::duration<double, std::nano>(t1 - t0).count());
+        }
+        ns.push_back(best);
+        const SolveResult& r = *rig.result;
+        sols += r.count;
+        typed += testing::contains(rig.model.model, r, arm.typed[i], 1e-6);
+        for (int k = 0; k < r.count; ++k) {
+            const Solution& s = r.solutions[k];
+            f.maxPosition = std::max(f.maxPosition, s.positionError);
+            f.maxRotation = std::max(f.maxRotation, s.rotationError);
+            exact += s.status == SolutionStatus::Exact;
+            singular += s.status == SolutionStatus::Singular;
+            for (int j = 0; j < k; ++j) {
+                f.duplicates += testing::jointsGap(rig.model.model, s.joints, r.solutions[j].joints) < 1e-6;
+            }
+        }
+        Solution s;
+        if (solveNearest(rig.model, *rig.ws, arm.targets[i], arm.near[i], o, s) == 1) {
+            nearTyped += testing::jointsGap(rig.model.model, s.joints, arm.typed[i]) < 1e-6;
+        }
+    }
+    const double n = static_cast<double>(arm.targets.size());
+    f.typedBack = typed / n;
+    f.nearestTyped = nearTyped / n;
+    f.solutionsPerPose = sols / n;
+    f.exactShare = sols > 0 ? static_cast<double>(exact) / sols : 0.0;
+    f.singularShare = sols > 0 ? static_cast<double>(singular) / sols : 0.0;
+    std::sort(ns.begin(), ns.end());
+    f.medianAllNs = ns[ns.size() / 2];
+    return f;
+}
+
+void printRatio(double ours, double peer, const char* aim) {
+    if (ours >= 0.0) std::printf(" %10.1f", ours / 1000.0); else std::printf(" %10s", "-");
+    if (peer > 0.0) std::printf(" %10.1f", peer / 1000.0); else std::printf(" %10s", "-");
+    if (ours >= 0.0 && peer > 0.0) std::printf(" %8.3f", ours / peer); else std::printf(" %8s", "-");
+    std::printf("  %s\n", aim);
+}
+
+}  // namespace
+
+const std::vector<SolverArmSet>& solverArmSets() {
+    static const std::vector<SolverArmSet> sets = makeSets();
+    return sets;
+}
+
+std::string solverBenchName(SolverOp op, const SolverArmSet& arm) {
+    return std::string(opName(op)) + "/" + arm.name;
+}
+
+void registerSolverBenchmarks() {
+    for (const SolverArmSet& arm : solverArmSets()) {
+        benchmark::RegisterBenchmark(solverBenchName(SolverOp::All, arm).c_str(), allSweep, &arm);
+        benchmark::RegisterBenchmark(solverBenchName(SolverOp::Nearest, arm).c_str(), nearestSweep, &arm);
+        benchmark::RegisterBenchmark(solverBenchName(SolverOp::Batch1, arm).c_str(), batchSweep, &arm, 1);
+        benchmark::RegisterBenchmark(solverBenchName(SolverOp::Batch2, arm).c_str(), batchSweep, &arm, 2);
+    }
+}
+
+void printSolverReport(const std::function<double(const std::string&)>& medianNs) {
+    std::printf("\nComplete solver, per arm: median time per call [us] over the repetitions "
+                "(each the mean over %d poses); ratio = ours / peer, same run.\n"
+                "Batch rows: wall time per pose; ratio = 1 thread / 2 threads (throughput gain).\n",
+                kSetSize);
+    std::printf("%-10s %-34s %10s %10s %8s  %s\n", "arm", "operation", "ours", "peer", "ratio", "aim");
+    for (const SolverArmSet& arm : solverArmSets()) {
+        const bool spherical = arm.name.rfind("sph", 0) == 0 || arm.name == "builtin";
+        const double all = medianNs(solverBenchName(SolverOp::All, arm));
+        const double lmaZero = medianNs(solverPeerBenchName(SolverPeerOp::LmaZero, arm));
+        std::printf("%-10s %-34s", arm.name.c_str(), "all solutions vs KDL LMA from zeros");
+        printRatio(all, lmaZero, spherical ? "<= 0.1, <= 10 us" : "<= 1.0");
+        std::printf("%-10s %-34s", arm.name.c_str(), "nearest (seed 0.05) vs KDL NR_JL");
+        printRatio(medianNs(solverBenchName(SolverOp::Nearest, arm)),
+                   medianNs(solverPeerBenchName(SolverPeerOp::NrJlNear, arm)), "<= 0.2");
+        const double b1 = medianNs(solverBenchName(SolverOp::Batch1, arm));
+        const double b2 = medianNs(solverBenchName(SolverOp::Batch2, arm));
+        std::printf("%-10s %-34s", arm.name.c_str(), "batch: 2 threads vs 1 thread");
+        if (b1 > 0.0 && b2 > 0.0) {
+            std::printf(" %10.2f %10.2f %8.2f  >= 1.8 (gain)\n", b2 / 1000.0, b1 / 1000.0, b1 / b2);
+        } else {
+            std::printf(" %10s %10s %8s  >= 1.8 (gain)\n", "-", "-", "-");
+        }
+    }
+    std::printf("\nComplete solver, per arm: typed back = the typed vector (1e-6) among the solutions; "
+                "median = per-pose median of solveAll (best of 5), us.\n");
+    std::printf("%-10s %8s %8s %9s %9s %5s %7s %7s %8s %8s %9s %9s %6s\n", "arm", "typed", "nearest",
+                "sol/pose", "max pos", "dups", "exact", "sing.", "median", "peer FK", "LMA zero", "NRJL near",
+                "");
+    for (const SolverArmSet& arm : solverArmSets()) {
+        const OwnFigures f = ownFigures(arm);
+        const SolverPeerFigures lma = solverPeerFigures(SolverPeerOp::LmaZero, arm);
+        const SolverPeerFigures nr = solverPeerFigures(SolverPeerOp::NrJlNear, arm);
+        std::printf("%-10s %7.2f%% %7.2f%% %9.2f %9.1e %5d %6.1f%% %6.1f%% %8.2f %8s %8.1f%% %8.1f%%\n",
+                    arm.name.c_str(), 100.0 * f.typedBack, 100.0 * f.nearestTyped, f.solutionsPerPose,
+                    std::max(f.maxPosition, f.maxRotation), f.duplicates, 100.0 * f.exactShare,
+                    100.0 * f.singularShare, f.medianAllNs / 1000.0, lma.fkAgrees ? "agrees" : "-",
+                    100.0 * lma.success, 100.0 * nr.success);
+    }
+    for (const SolverArmSet& arm : solverArmSets()) std::printf("  %-10s %s\n", arm.name.c_str(), arm.title.c_str());
+}
+
+}  // namespace kin::bench

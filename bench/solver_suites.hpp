@@ -1,0 +1,48 @@
+#pragma once
+//! The complete solver on every real test arm, beside the peer library's
+//! iterative solvers on the same arm and the same poses.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench/bench_poses.hpp"
+#include "solver/solver.hpp"
+
+namespace kin::bench {
+
+//! One arm and its seeded poses (kSetSize of them, uniform in [-pi, pi]^6).
+struct SolverArmSet {
+    std::string name;   //!< short label for the tables
+    std::string title;  //!< the arm's geometry
+    ArmDescription description;
+    std::vector<Joints> typed;
+    std::vector<Joints> near;  //!< typed moved by kNearOffset in every joint
+    std::vector<Frame> targets;
+};
+
+const std::vector<SolverArmSet>& solverArmSets();
+
+enum class SolverOp { All, Nearest, Batch1, Batch2 };
+enum class SolverPeerOp { LmaZero, NrJlNear, LmaNear };
+
+std::string solverBenchName(SolverOp op, const SolverArmSet& arm);
+std::string solverPeerBenchName(SolverPeerOp op, const SolverArmSet& arm);
+
+void registerSolverBenchmarks();
+//! Does nothing when the bench was built without the peer library.
+void registerSolverPeerBenchmarks();
+
+//! Fraction of poses the peer solver brings within kSuccessGap, and
+//! whether its forward kinematics agrees with ours on every pose (1e-12).
+struct SolverPeerFigures {
+    double success = 0.0;
+    bool fkAgrees = false;
+};
+SolverPeerFigures solverPeerFigures(SolverPeerOp op, const SolverArmSet& arm);
+
+//! Prints the per-arm tables: times from medianNs (ns per call, negative
+//! when not run) next to the peer's, then accuracy figures.
+void printSolverReport(const std::function<double(const std::string&)>& medianNs);
+
+}  // namespace kin::bench

@@ -1,0 +1,188 @@
+#include "solver/chain.hpp"
+
+#include <cmath>
+
+#include "arm/forward_kinematics.hpp"
+#include "numeric/frame.hpp"
+
+namespace kin::solver {
+
+namespace {
+
+//! Frame F followed by joint motion q of the given letter.
+void moveJoint(Frame& F, char type, double q) {
+    if (type == 'R') {
+        const double c = std::cos(q);
+        const double s = std::sin(q);
+        const Vec3 X = F.X;
+        F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
+        F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
+    } else {
+        F.O = {F.O.x + q * F.X.x, F.O.y + q * F.X.y, F.O.z + q * F.X.z};
+    }
+}
+
+Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+}  // namespace
+
+void chainPose(const SolverModel& m, const Joints& q, ChainPose& c) {
+    Frame F = m.model.baseFrame;
+    for (int k = 0; k < 6; ++k) {
+        F = frameMul(F, m.model.linkFrames[k]);
+        moveJoint(F, m.model.jointTypes[k], q[k]);
+        c.joint[k] = F;
+    }
+    c.toolPos = frameApplyPoint(F, m.toolPoint);
+    c.toolAxes = {frameApplyVector(F, m.toolRot.X), frameApplyVector(F, m.toolRot.Y),
+                  frameApplyVector(F, m.toolRot.Z)};
+}
+
+void chainPoseFk(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
+                 ChainPose& c, double& positionError, double& rotationError) {
+    moveLinks(m.model, fk, 6, q.data());
+    Frame F = m.model.baseFrame;
+    for (int k = 0; k < 6; ++k) {
+        F = frameMul(F, fk.movedFrames[k]);
+        c.joint[k] = F;
+    }
+    c.toolPos = frameApplyPoint(F, m.toolPoint);
+    c.toolAxes = {frameApplyVector(F, m.toolRot.X), frameApplyVector(F, m.toolRot.Y),
+                  frameApplyVector(F, m.toolRot.Z)};
+    residualsFromFk(m, fk, target, positionError, rotationError);
+}
+
+Frame armFrame(const SolverModel& m, double q0, double q1, double q2) {
+    const double q[3] = {q0, q1, q2};
+    Frame F = m.model.baseFrame;
+    for (int k = 0; k < 3; ++k) {
+        F = frameMul(F, m.model.linkFrames[k]);
+        moveJoint(F, m.model.jointTypes[k], q[k]);
+    }
+    return F;
+}
+
+Twist poseTwist(const ChainPose& c, const Frame& t) {
+    const Vec3 a = cross3(c.toolAxes.X, t.X);
+    const Vec3 b = cross3(c.toolAxes.Y, t.Y);
+    const Vec3 d = cross3(c.toolAxes.Z, t.Z);
+    return {t.O.x - c.toolPos.x,        t.O.y - c.toolPos.y,        t.O.z - c.toolPos.z,
+            0.5 * (a.x + b.x + d.x), 0.5 * (a.y + b.y + d.y), 0.5 * (a.z + b.z + d.z)};
+}
+
+void poseResiduals(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
+                   double& positionError, double& rotationError) {
+    moveLinks(m.model, fk, 6, q.data());
+    residualsFromFk(m, fk, target, positionError, rotationError);
+}
+
+void residualsFromFk(const SolverModel& m, const FkData& fk, const Frame& target,
+                     double& positionError, double& rotationError) {
+    const Vec3 p = chainPoint(m.model, fk, m.model.toolPoint, 6);
+    const Vec3 X = chainVector(m.model, fk, m.model.toolAxisX, 6);
+    const Vec3 Y = chainVector(m.model, fk, m.model.toolAxisY, 6);
+    const Vec3 Z = cross3(X, Y);
+    positionError = vecNorm(sub(p, target.O));
+    // R = tool^T * target; angle from its skew part and trace.
+    const Axes tool{X, Y, Z};
+    const Axes tgt{target.X, target.Y, target.Z};
+    const Axes R = mulAxes(transposeAxes(tool), tgt);
+    const double sx = R.Y.z - R.Z.y;
+    const double sy = R.Z.x - R.X.z;
+    const double sz = R.X.y - R.Y.x;
+    const double s = 0.5 * std::sqrt(sx * sx + sy * sy + sz * sz);
+    const double co = 0.5 * (R.X.x + R.Y.y + R.Z.z - 1.0);
+    rotationError = std::atan2(s, co);
+    if (!std::isfinite(positionError) || !std::isfinite(rotationError)) {
+        positionError = rotationError = 1e300;
+    }
+}
+
+void jacobian(const SolverModel& m, const ChainPose& c, Jacobian& J) {
+    for (int k = 0; k < 6; ++k) {
+        const Frame& F = c.joint[k];
+        if (m.model.jointTypes[k] == 'R') {
+            const Vec3 v = cross3(F.Z, sub(c.toolPos, F.O));
+            J[k] = {v.x, v.y, v.z, F.Z.x, F.Z.y, F.Z.z};
+        } else {
+            J[k] = {F.X.x, F.X.y, F.X.z, 0.0, 0.0, 0.0};
+        }
+    }
+}
+
+double volumeRatio(const Jacobian& Jin) {
+    // Gaussian elimination with partial pivoting on a copy, columns
+    // normalised first so the ratio is the determinant.
+    double A[6][6];
+    for (int k = 0; k < 6; ++k) {
+        double n = 0.0;
+        for (int r = 0; r < 6; ++r) n += Jin[k][r] * Jin[k][r];
+        if (!(n > 0.0)) return 0.0;
+        const double inv = 1.0 / std::sqrt(n);
+        for (int r = 0; r < 6; ++r) A[r][k] = Jin[k][r] * inv;
+    }
+    double det = 1.0;
+    for (int col = 0; col < 6; ++col) {
+        int piv = col;
+        for (int r = col + 1; r < 6; ++r) {
+            if (std::fabs(A[r][col]) > std::fabs(A[piv][col])) piv = r;
+        }
+        if (A[piv][col] == 0.0) return 0.0;
+        if (piv != col) {
+            for (int j = 0; j < 6; ++j) std::swap(A[piv][j], A[col][j]);
+        }
+        det *= A[col][col];
+        const double inv = 1.0 / A[col][col];
+        for (int r = col + 1; r < 6; ++r) {
+            const double f = A[r][col] * inv;
+            for (int j = col; j < 6; ++j) A[r][j] -= f * A[col][j];
+        }
+    }
+    return std::fabs(det);
+}
+
+Axes mulAxes(const Axes& A, const Axes& B) {
+    return {applyAxes(A, B.X), applyAxes(A, B.Y), applyAxes(A, B.Z)};
+}
+
+Axes transposeAxes(const Axes& A) {
+    return {{A.X.x, A.Y.x, A.Z.x}, {A.X.y, A.Y.y, A.Z.y}, {A.X.z, A.Y.z, A.Z.z}};
+}
+
+Vec3 applyAxes(const Axes& A, const Vec3& v) {
+    return {A.X.x * v.x + A.Y.x * v.y + A.Z.x * v.z, A.X.y * v.x + A.Y.y * v.y + A.Z.y * v.z,
+            A.X.z * v.x + A.Y.z * v.y + A.Z.z * v.z};
+}
+
+Axes rotZAxes(double t) {
+    const double c = std::cos(t);
+    const double s = std::sin(t);
+    return {{c, s, 0.0}, {-s, c, 0.0}, {0.0, 0.0, 1.0}};
+}
+
+int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t) {
+    const double r = std::sqrt(a * a + b * b);
+    if (!(r > 1e-14)) return -1;
+    const double phi = std::atan2(b, a);  // a cos t + b sin t = r cos(t - phi)
+    double k = c / r;
+    if (!std::isfinite(k)) return 0;
+    if (std::fabs(k) > 1.0) {
+        if (std::fabs(k) > 1.0 + slack) return 0;
+        k = k > 0.0 ? 1.0 : -1.0;
+    }
+    const double d = std::acos(k);
+    t[0] = phi + d;
+    if (d == 0.0 || d == M_PI) return 1;
+    t[1] = phi - d;
+    return 2;
+}
+
+bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle) {
+    const double nu = std::sqrt(u.x * u.x + u.y * u.y);
+    const double nv = std::sqrt(v.x * v.x + v.y * v.y);
+    if (!(nu > tiny) || !(nv > tiny)) return false;
+    angle = std::atan2(u.x * v.y - u.y * v.x, u.x * v.x + u.y * v.y);
+    return true;
+}
+
+}  // namespace kin::solver

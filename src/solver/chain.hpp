@@ -1,0 +1,73 @@
+#pragma once
+//! The solver's own kinematic chain: every joint frame in world
+//! coordinates for a joint vector, the pose error against a target and the
+//! analytic Jacobian. Internal to solver/.
+
+#include <array>
+
+#include "solver/solver.hpp"
+
+namespace kin::solver {
+
+//! Joint frames after each joint's motion, world coordinates, and the tool.
+struct ChainPose {
+    std::array<Frame, 6> joint{};
+    Vec3 toolPos{};
+    Axes toolAxes{};
+};
+
+//! Fills c for joint vector q.
+void chainPose(const SolverModel& m, const Joints& q, ChainPose& c);
+
+//! The same from the library's forward kinematics: moves the links into fk
+//! (fk.movedFrames), then forms the world frames from them without any
+//! further trigonometry. Also writes the reported residuals against target
+//! (position distance, rotation angle), measured by the library's chain
+//! (chainPoint, chainVector) on the same moved frames.
+void chainPoseFk(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
+                 ChainPose& c, double& positionError, double& rotationError);
+
+//! Frame after joints 0..2 have moved (joint frame 2), world coordinates.
+Frame armFrame(const SolverModel& m, double q0, double q1, double q2);
+
+//! The six-vector that the polish drives to zero: the position difference
+//! target - tool and the small rotation that carries the tool axes onto the
+//! target axes (half the sum of the cross products of matching axes).
+using Twist = std::array<double, 6>;
+Twist poseTwist(const ChainPose& c, const Frame& target);
+
+//! Residuals as the results report them, from the library's forward
+//! kinematics: position distance and rotation angle (accurate at small
+//! angles). fk is scratch.
+void poseResiduals(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
+                   double& positionError, double& rotationError);
+
+//! The same for the tool pose already held in fk.movedFrames.
+void residualsFromFk(const SolverModel& m, const FkData& fk, const Frame& target,
+                     double& positionError, double& rotationError);
+
+//! Columns of the Jacobian of the tool pose (linear velocity of the tool
+//! point, angular velocity) with respect to each joint.
+using Jacobian = std::array<std::array<double, 6>, 6>;  //!< [joint][row]
+void jacobian(const SolverModel& m, const ChainPose& c, Jacobian& J);
+
+//! |det J| / product of column norms, in [0, 1]: 0 on a singularity.
+double volumeRatio(const Jacobian& J);
+
+//! The rotation part of a frame product and its pieces.
+Axes mulAxes(const Axes& A, const Axes& B);
+Axes transposeAxes(const Axes& A);
+Vec3 applyAxes(const Axes& A, const Vec3& v);
+Axes rotZAxes(double t);
+
+//! a*cos t + b*sin t = c. Writes up to two angles and returns how many.
+//! A line that misses the circle by less than `slack` (relative to
+//! sqrt(a^2 + b^2)) is taken as touching it: one root, returned once.
+//! Returns -1 when a and b both vanish (every angle or none).
+int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t);
+
+//! The turn about Z that carries the xy-part of u onto that of v; false
+//! when either is within tiny of the axis.
+bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle);
+
+}  // namespace kin::solver

@@ -1,0 +1,108 @@
+#pragma once
+//! The solver's stages, shared between its files. Internal to solver/.
+
+#include "solver/chain.hpp"
+
+namespace kin::solver {
+
+//! The last joint frame's rotation R5 and origin O5 (world) that put the
+//! tool on target t.
+void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5);
+
+//! Candidates of the closed forms, written to ws.candidates (the spherical
+//! form appends; the others clear the set first).
+//! Each returns false when the pose lies beyond the arm (no candidate at
+//! all) and true otherwise, even if some branches were lost.
+bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                         const SolveOptions& o);
+bool parallelCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                        const SolveOptions& o);
+//! Starts for arms without a closed form: the engine's written PTP answers
+//! and a fixed spread of joint vectors.
+bool generalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                       const SolveOptions& o);
+
+//! The wrist joints 3..5 that give the last joint frame rotation R5 (world)
+//! once joints 0..2 have put joint frame 2 at rotation R2 (world), for a
+//! spherical or any other wrist of three turning joints. Appends each
+//! (q0, q1, q2, q3, q4, q5) to ws.candidates; a wrist whose first and last
+//! axes line up takes q3 from the seed.
+void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, const Axes& R2,
+                 const Axes& R5, const SolveOptions& o);
+
+//! Up to four (q0, q1, q2).
+using ArmBranches = std::array<std::array<double, 3>, 4>;
+
+//! Arm-joint branches gathered from several solves, near-duplicates dropped.
+struct ArmList {
+    static constexpr int kCapacity = 12;
+    std::array<std::array<double, 3>, kCapacity> q{};
+    int count = 0;
+    //! Appends q unless an entry lies within tol of it in every joint
+    //! (turning joints modulo 2 pi). Returns whether it was appended.
+    bool add(const SolverModel& m, const std::array<double, 3>& q, double tol);
+};
+
+//! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
+//! for three turning joints with axes 1 and 2 parallel (SolverModel::
+//! shoulderParallel). A point on joint 0's axis takes q0 from the seed.
+//! Returns how many were written.
+int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o,
+                     ArmBranches& out);
+
+//! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
+//! searched by a three-joint Newton iteration from a fixed spread of
+//! starts; appends the distinct ones to found. For arms whose case solver
+//! may lose roots.
+void searchArm(const SolverModel& m, const Vec3& p, const Vec3& w, ArmList& found);
+
+//! Levenberg-Marquardt on all six joints from q, to the tolerances of o.
+//! Writes the final q and the number of iterations taken; returns whether
+//! the tolerances were met (checked by the library's forward kinematics).
+bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+            const SolveOptions& o, Joints& q, int& iterations);
+
+//! What a polish leaves beside the joints: the chain at the final joints,
+//! the residuals by the library's forward kinematics, the iterations taken.
+struct Polished {
+    ChainPose pose{};
+    double positionError = 0.0;
+    double rotationError = 0.0;
+    int iterations = 0;
+};
+bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+            const SolveOptions& o, Joints& q, Polished& out);
+
+//! Moves every turning joint of q to its copy nearest the seed.
+void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q);
+
+//! One candidate to a solution: nearest copies, polish, singular test (a
+//! singular one is settled on its family's member nearest the seed),
+//! residuals and status. False when the polish does not meet the tolerances.
+bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                     const SolveOptions& o, Joints q, bool wristFree, Solution& s);
+
+//! Whether two solutions are one (singular ones within a looser margin).
+bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a, const Solution& b);
+
+//! Polishes every candidate, keeps those that meet the tolerances with
+//! their residuals and status, and drops duplicates: writes ws.branches
+//! (status OutOfReach when there were no candidates, NotConverged when none
+//! met the tolerances).
+void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                      const SolveOptions& o, bool anyCandidate);
+
+//! From ws.branches (solved for ws.target) to out: the copies of each branch inside the limits,
+//! duplicates dropped, in the options' order.
+void applyLimits(const SolverModel& m, SolverWorkspace& ws, const SolveOptions& o,
+                 SolveResult& out);
+
+//! Moves every joint of q to its copy inside the limits nearest the seed;
+//! false when a joint has no copy inside.
+bool nearestInside(const SolverModel& m, const SolveOptions& o, Joints& q);
+
+//! Weighted squared distance of a and b (no wrapping: the copies are
+//! listed separately).
+double seedDistance(const SolveOptions& o, const Joints& a, const Joints& b);
+
+}  // namespace kin::solver

@@ -1,0 +1,115 @@
+//! Six turning joints with axes 1, 2, 3 parallel and axes 4, 5 meeting: a
+//! closed form with up to eight branches.
+//!
+//! Every point fixed in joint frame 3 keeps its height along the common
+//! direction n of axes 1..3, and so does the point where axes 4 and 5 meet:
+//! that fixes q0 (two roots). The tilt of axis 5 against n fixes q4 (two
+//! roots), the direction of n in the last frame fixes q5, and what remains
+//! is a planar two-link problem for q1, q2 (two roots) and the sum for q3.
+
+#include <cmath>
+
+#include "numeric/frame.hpp"
+#include "solver/internal.hpp"
+
+namespace kin::solver {
+
+namespace {
+
+constexpr double kSlack = 1e-9;    //!< relative: a tangent root counts once
+constexpr double kAligned = 1e-9;  //!< axis 5 along n: q5 is free
+
+Axes axesOf(const Frame& F) { return {F.X, F.Y, F.Z}; }
+Frame withAxes(const Axes& A, const Vec3& O) { return {A.X, A.Y, A.Z, O}; }
+
+//! L Rz(q) as a frame.
+Frame turned(const Frame& L, double q) {
+    const Axes A = mulAxes(axesOf(L), rotZAxes(q));
+    return withAxes(A, L.O);
+}
+
+}  // namespace
+
+bool parallelCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                        const SolveOptions& o) {
+    ws.candidates.count = 0;
+    const ArmModel& a = m.model;
+    const Frame& L1 = a.linkFrames[1];
+    const Frame& L2 = a.linkFrames[2];
+    const Frame& L3 = a.linkFrames[3];
+    const Frame& L4 = a.linkFrames[4];
+    const Frame& L5 = a.linkFrames[5];
+    Axes R5;
+    Vec3 O5;
+    flangeOf(m, target, R5, O5);
+    const Frame F5 = withAxes(R5, O5);
+    const Vec3 meet = frameApplyPoint(F5, m.axisMeetLast);
+
+    // Height of the meeting point along n = L1.Z in joint frame 0, which
+    // does not depend on q1..q5: its value at zero.
+    const Vec3& n = L1.Z;
+    const Frame base0 = frameMul(a.baseFrame, a.linkFrames[0]);
+    const Frame zero3 = frameMul(frameMul(L1, L2), L3);
+    const Frame zero5 = frameMul(frameMul(zero3, L4), L5);
+    const double h = dot3(n, frameApplyPoint(zero5, m.axisMeetLast));
+
+    // n . Rz(-q0) P = h with P the meeting point in joint frame 0 at q0 = 0.
+    const Vec3 P = frameInvApplyPoint(base0, meet);
+    std::array<double, 2> q0s{};
+    const int n0 = solveCosSin(n.x * P.x + n.y * P.y, n.x * P.y - n.y * P.x, h - n.z * P.z,
+                               kSlack, q0s);
+    if (n0 <= 0) return false;
+
+    const double beta = m.parallelTurn2 + m.parallelTurn3;
+    const Vec3& u = L5.Z;  // axis 5 in joint frame 4
+    for (int i0 = 0; i0 < n0; ++i0) {
+        const double q0 = q0s[i0];
+        const Frame F0 = turned(base0, q0);
+        const Frame F1 = frameMul(F0, L1);  // before q1: its Z is n
+        const Vec3 nw = F1.Z;
+        // z of L4 Rz(q4) u (in joint frame 3, whose Z is n) = n . axis 5.
+        const double vz = dot3(nw, R5.Z);
+        std::array<double, 2> q4s{};
+        const int n4 = solveCosSin(L4.X.z * u.x + L4.Y.z * u.y, L4.Y.z * u.x - L4.X.z * u.y,
+                                   vz - L4.Z.z * u.z, kSlack, q4s);
+        for (int i4 = 0; i4 < n4; ++i4) {
+            const double q4 = q4s[i4];
+            // n in the last frame, and where Rz(q5) must carry it.
+            const Vec3 n5 = applyAxes(transposeAxes(R5), nw);
+            const Axes A4 = mulAxes(axesOf(L4), rotZAxes(q4));
+            const Vec3 target5 =
+                applyAxes(transposeAxes(axesOf(L5)), applyAxes(transposeAxes(A4), {0.0, 0.0, 1.0}));
+            double q5 = o.seed[5];
+            const bool free = !planarTurn(n5, target5, kAligned, q5);
+            if (free) q5 = o.seed[5];
+            // Joint frame 3 after q3, then the part of the chain left to
+            // joints 1..3: G = Rz(q1) L2 Rz(q2) L3 Rz(q3), seen from F1.
+            const Frame tail = frameMul(turned(L4, q4), turned(L5, q5));
+            const Frame F3 = frameMul(F5, frameInverse(tail));
+            const Frame G = frameMul(frameInverse(F1), F3);
+            const Vec3& A = L2.O;
+            const Vec3 B = L3.O;
+            // |A + Rz(phi) B|^2 = |G.O|^2 in the plane, phi = turn2 + q2.
+            const double gx = G.O.x, gy = G.O.y;
+            std::array<double, 2> phis{};
+            const int n2 = solveCosSin(2.0 * (A.x * B.x + A.y * B.y), 2.0 * (A.y * B.x - A.x * B.y),
+                                       gx * gx + gy * gy - (A.x * A.x + A.y * A.y) -
+                                           (B.x * B.x + B.y * B.y),
+                                       kSlack, phis);
+            for (int i2 = 0; i2 < n2; ++i2) {
+                const double phi = phis[i2];
+                const double c = std::cos(phi), s = std::sin(phi);
+                const Vec3 r{A.x + c * B.x - s * B.y, A.y + s * B.x + c * B.y, 0.0};
+                double q1 = o.seed[1];
+                if (!planarTurn(r, G.O, 1e-12, q1)) q1 = o.seed[1];
+                const double q2 = phi - m.parallelTurn2;
+                const double total = std::atan2(G.X.y, G.X.x);
+                const double q3 = std::remainder(total - q1 - q2 - beta, 2.0 * M_PI);
+                ws.candidates.push({q0, q1, q2, q3, q4, q5}, free);
+            }
+        }
+    }
+    return ws.candidates.count > 0;
+}
+
+}  // namespace kin::solver

@@ -1,0 +1,72 @@
+//! Joints 0..2 for one point, when all three turn and axes 1 and 2 are
+//! parallel: the point's height along their common direction n does not
+//! depend on q1, q2, which fixes q0 (two roots); what remains is a planar
+//! two-link problem (two roots each).
+
+#include <cmath>
+
+#include "numeric/frame.hpp"
+#include "solver/internal.hpp"
+
+namespace kin::solver {
+
+namespace {
+
+constexpr double kSlack = 1e-9;  //!< relative: a tangent root counts once
+
+Frame turned(const Frame& L, double q) {
+    const Axes A = mulAxes({L.X, L.Y, L.Z}, rotZAxes(q));
+    return {A.X, A.Y, A.Z, L.O};
+}
+
+}  // namespace
+
+int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o,
+                     ArmBranches& out) {
+    const ArmModel& a = m.model;
+    const Frame& L1 = a.linkFrames[1];
+    const Frame& L2 = a.linkFrames[2];
+    const Frame base0 = frameMul(a.baseFrame, a.linkFrames[0]);
+    const Vec3& n = L1.Z;
+    // Height of w along n in joint frame 0, the same for every q1, q2.
+    const double h = dot3(n, frameApplyPoint(frameMul(L1, L2), w));
+    const Vec3 P = frameInvApplyPoint(base0, p);
+    const double ca = n.x * P.x + n.y * P.y;
+    const double cb = n.x * P.y - n.y * P.x;
+    const double cc = h - n.z * P.z;
+    std::array<double, 2> q0s{};
+    int n0 = 0;
+    if (std::hypot(ca, cb) <= 1e-12 * m.scale) {
+        // The point lies on joint 0's axis: q0 is free, the seed's value
+        // stands for the family.
+        if (std::fabs(cc) <= kSlack * m.scale) {
+            q0s[0] = o.seed[0];
+            n0 = 1;
+        }
+    } else {
+        n0 = solveCosSin(ca, cb, cc, kSlack, q0s);
+    }
+    int count = 0;
+    const Vec3& A = L2.O;
+    const double beta = std::atan2(L2.X.y, L2.X.x);
+    for (int i = 0; i < n0; ++i) {
+        const Frame F1 = frameMul(turned(base0, q0s[i]), L1);
+        const Vec3 V = frameInvApplyPoint(F1, p);
+        // |A + Rz(phi) w|^2 = |V|^2 in the plane of joint 1, phi = beta + q2.
+        std::array<double, 2> phis{};
+        const int n2 = solveCosSin(2.0 * (A.x * w.x + A.y * w.y), 2.0 * (A.y * w.x - A.x * w.y),
+                                   V.x * V.x + V.y * V.y - (A.x * A.x + A.y * A.y) -
+                                       (w.x * w.x + w.y * w.y),
+                                   kSlack, phis);
+        for (int j = 0; j < n2; ++j) {
+            const double c = std::cos(phis[j]), s = std::sin(phis[j]);
+            const Vec3 r{A.x + c * w.x - s * w.y, A.y + s * w.x + c * w.y, 0.0};
+            double q1 = o.seed[1];
+            if (!planarTurn(r, V, 1e-12, q1)) q1 = o.seed[1];
+            out[count++] = {q0s[i], q1, std::remainder(phis[j] - beta, 2.0 * M_PI)};
+        }
+    }
+    return count;
+}
+
+}  // namespace kin::solver

@@ -1,0 +1,272 @@
+//! The six-joint polish: Levenberg-Marquardt with the analytic Jacobian,
+//! started from each closed-form candidate (or numeric start), and the
+//! selection of the polished branches.
+
+#include <cmath>
+
+#include "solver/internal.hpp"
+
+namespace kin::solver {
+
+namespace {
+
+double norm3(const Twist& e, int s) {
+    return std::sqrt(e[s] * e[s] + e[s + 1] * e[s + 1] + e[s + 2] * e[s + 2]);
+}
+
+double sumSq(const Twist& e) {
+    double s = 0.0;
+    for (double v : e) s += v * v;
+    return s;
+}
+
+//! Solves the symmetric positive definite system A x = b (Cholesky).
+//! False when a pivot is not positive.
+bool choleskySolve(double A[6][6], const double b[6], double x[6]) {
+    double L[6][6] = {};
+    for (int i = 0; i < 6; ++i) {
+        for (int j = 0; j <= i; ++j) {
+            double s = A[i][j];
+            for (int k = 0; k < j; ++k) s -= L[i][k] * L[j][k];
+            if (i == j) {
+                if (!(s > 0.0)) return false;
+                L[i][i] = std::sqrt(s);
+            } else {
+                L[i][j] = s / L[j][j];
+            }
+        }
+    }
+    double y[6];
+    for (int i = 0; i < 6; ++i) {
+        double s = b[i];
+        for (int k = 0; k < i; ++k) s -= L[i][k] * y[k];
+        y[i] = s / L[i][i];
+    }
+    for (int i = 5; i >= 0; --i) {
+        double s = y[i];
+        for (int k = i + 1; k < 6; ++k) s -= L[k][i] * x[k];
+        x[i] = s / L[i][i];
+    }
+    return true;
+}
+
+//! Distance of two joint values: modulo 2 pi for a turning joint.
+double jointGap(char type, double a, double b) {
+    double d = std::fabs(a - b);
+    if (type == 'R' && d > M_PI) d = std::fabs(std::remainder(d, 2.0 * M_PI));
+    return d;
+}
+
+bool sameBranch(const SolverModel& m, const Joints& a, const Joints& b, double tol) {
+    for (int k = 0; k < 6; ++k) {
+        if (!(jointGap(m.model.jointTypes[k], a[k], b[k]) <= tol)) return false;
+    }
+    return true;
+}
+
+//! A singular solution stands for a continuous family: slide it along the
+//! family (the Jacobian's null space, to first order) towards the seed and
+//! polish it back onto the target, so that every member found of one
+//! family ends at the same representative, the member nearest the seed.
+void settleFamily(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                  const SolveOptions& o, Joints& q) {
+    // Directions whose singular value is below sqrt(kNull) count as free.
+    constexpr double kNull = 1e-10;
+    // Longest step along the family per round, rad or length units.
+    constexpr double kStep = 0.25;
+    for (int round = 0; round < 60; ++round) {
+        ChainPose c;
+        Jacobian J;
+        chainPose(m, q, c);
+        jacobian(m, c, J);
+        double A[6][6];
+        double v[6];
+        for (int i = 0; i < 6; ++i) {
+            for (int j = 0; j <= i; ++j) {
+                double s = 0.0;
+                for (int r = 0; r < 6; ++r) s += J[i][r] * J[j][r];
+                A[i][j] = A[j][i] = s;
+            }
+            A[i][i] += kNull;
+            v[i] = kNull * (o.seed[i] - q[i]);
+        }
+        double dq[6];
+        if (!choleskySolve(A, v, dq)) return;
+        double moved = 0.0;
+        for (int k = 0; k < 6; ++k) moved = std::fmax(moved, std::fabs(dq[k]));
+        if (moved < 1e-9) return;
+        const double shrink = moved > kStep ? kStep / moved : 1.0;
+        Joints stepped = q;
+        for (int k = 0; k < 6; ++k) stepped[k] += dq[k] * shrink;
+        Joints next = stepped;
+        int iterations = 0;
+        if (!polish(m, ws, target, o, next, iterations)) return;
+        // On a true family the polish only corrects the curvature of the
+        // step; a solution that is merely close to a singularity is pulled
+        // back instead, and stays where it was.
+        double pulled = 0.0;
+        for (int k = 0; k < 6; ++k) pulled = std::fmax(pulled, std::fabs(next[k] - stepped[k]));
+        if (pulled > 0.1 * moved * shrink + 1e-9) return;
+        q = next;
+    }
+}
+
+}  // namespace
+
+bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+            const SolveOptions& o, Joints& q, int& iterations) {
+    Polished p;
+    const bool ok = polish(m, ws, target, o, q, p);
+    iterations = p.iterations;
+    return ok;
+}
+
+bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+            const SolveOptions& o, Joints& q, Polished& out) {
+    ChainPose& c = out.pose;
+    int& iterations = out.iterations;
+    Jacobian J;
+    chainPoseFk(m, ws.fk, q, target, c, out.positionError, out.rotationError);
+    bool measured = true;  // out's residuals belong to q
+    Twist e = poseTwist(c, target);
+    double cost = sumSq(e);
+    double lambda = 1e-12;
+    iterations = 0;
+    // The twist's rotation part is sin(angle) times the axis, so half the
+    // tolerances leaves room for the exact measure checked at the end.
+    const double tp = 0.5 * o.positionTolerance;
+    const double tr = 0.5 * o.rotationTolerance;
+    for (int it = 0; it <= o.polishIterations; ++it) {
+        if (!std::isfinite(cost)) return false;
+        if (norm3(e, 0) <= tp && norm3(e, 3) <= tr) {
+            if (!measured) chainPoseFk(m, ws.fk, q, target, c, out.positionError, out.rotationError);
+            measured = true;
+            if (out.positionError <= o.positionTolerance && out.rotationError <= o.rotationTolerance) {
+                return true;
+            }
+        }
+        if (it == o.polishIterations) break;
+        jacobian(m, c, J);
+        double A[6][6];
+        double g[6];
+        for (int i = 0; i < 6; ++i) {
+            for (int j = 0; j <= i; ++j) {
+                double s = 0.0;
+                for (int r = 0; r < 6; ++r) s += J[i][r] * J[j][r];
+                A[i][j] = A[j][i] = s;
+            }
+            double s = 0.0;
+            for (int r = 0; r < 6; ++r) s += J[i][r] * e[r];
+            g[i] = s;
+        }
+        bool stepped = false;
+        while (lambda < 1e8) {
+            double D[6][6];
+            for (int i = 0; i < 6; ++i) {
+                for (int j = 0; j < 6; ++j) D[i][j] = A[i][j];
+                D[i][i] += lambda * (A[i][i] + 1e-12);
+            }
+            double dq[6];
+            if (choleskySolve(D, g, dq)) {
+                Joints qn = q;
+                for (int k = 0; k < 6; ++k) qn[k] += dq[k];
+                ChainPose cn;
+                chainPose(m, qn, cn);
+                const Twist en = poseTwist(cn, target);
+                const double cn2 = sumSq(en);
+                if (cn2 < cost) {
+                    measured = false;
+                    q = qn;
+                    c = cn;
+                    e = en;
+                    cost = cn2;
+                    lambda = std::fmax(lambda * 0.1, 1e-15);
+                    stepped = true;
+                    break;
+                }
+            }
+            lambda *= 10.0;
+        }
+        ++iterations;
+        if (!stepped) {
+            // No step lowers the error any more: this is as close as the
+            // arithmetic gets. Accept only if that meets the tolerances.
+            poseResiduals(m, ws.fk, q, target, out.positionError, out.rotationError);
+            return out.positionError <= o.positionTolerance && out.rotationError <= o.rotationTolerance;
+        }
+    }
+    return false;
+}
+
+void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q) {
+    for (int k = 0; k < 6; ++k) {
+        if (m.model.jointTypes[k] == 'R') {
+            q[k] += 2.0 * M_PI * std::nearbyint((o.seed[k] - q[k]) / (2.0 * M_PI));
+        }
+    }
+}
+
+bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                     const SolveOptions& o, Joints q, bool wristFree, Solution& s) {
+    nearestCopies(m, o, q);
+    Polished p;
+    if (!polish(m, ws, target, o, q, p)) return false;
+    Jacobian J;
+    jacobian(m, p.pose, J);
+    const bool singular = wristFree || volumeRatio(J) < o.singularTolerance;
+    if (singular) {
+        settleFamily(m, ws, target, o, q);
+        nearestCopies(m, o, q);
+        poseResiduals(m, ws.fk, q, target, p.positionError, p.rotationError);
+    }
+    s.joints = q;
+    s.positionError = p.positionError;
+    s.rotationError = p.rotationError;
+    s.status = singular ? SolutionStatus::Singular
+                        : (p.iterations == 0 ? SolutionStatus::Exact : SolutionStatus::Converged);
+    return true;
+}
+
+bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a, const Solution& b) {
+    const bool bothSingular = a.status == SolutionStatus::Singular && b.status == SolutionStatus::Singular;
+    return sameBranch(m, a.joints, b.joints,
+                      bothSingular ? std::fmax(o.duplicateTolerance, 1e-3) : o.duplicateTolerance);
+}
+
+void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+                      const SolveOptions& o, bool anyCandidate) {
+    SolveResult& b = ws.branches;
+    b.count = 0;
+    b.truncated = false;
+    const CandidateSet& cs = ws.candidates;
+    for (int i = 0; i < cs.count; ++i) {
+        Solution s;
+        if (!finishCandidate(m, ws, target, o, cs.q[i], cs.wristFree[i], s)) continue;
+        int same = -1;
+        for (int k = 0; k < b.count && same < 0; ++k) {
+            if (sameSolution(m, o, s, b.solutions[k])) same = k;
+        }
+        if (same >= 0) {
+            // Two members of one singular family (or two ends of a
+            // near-tangent pair): keep the one nearer the seed.
+            Solution& kept = b.solutions[same];
+            if (s.status == SolutionStatus::Singular &&
+                seedDistance(o, s.joints, o.seed) < seedDistance(o, kept.joints, o.seed)) {
+                kept = s;
+            }
+            continue;
+        }
+        if (b.count == kMaxSolverSolutions) {
+            b.truncated = true;
+            break;
+        }
+        b.solutions[b.count++] = s;
+    }
+    if (b.count > 0) {
+        b.status = SolveStatus::Solved;
+    } else {
+        b.status = anyCandidate ? SolveStatus::NotConverged : SolveStatus::OutOfReach;
+    }
+}
+
+}  // namespace kin::solver

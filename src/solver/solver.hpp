@@ -1,0 +1,120 @@
+#pragma once
+//! The complete inverse-kinematics solver: every branch of a pose, each
+//! polished to the requested tolerances and carrying its residuals and
+//! status. It sits beside the engine's own inverseKinematics, which it does
+//! not change.
+//!
+//! A SolverModel is built once per arm and only read afterwards: any number
+//! of threads may share one. A SolverWorkspace holds everything a solve
+//! writes: one per thread. No call throws, allocates (apart from solveBatch,
+//! which makes one workspace per thread it starts) or prints.
+
+#include <span>
+
+#include "arm/arm_model.hpp"
+#include "cases/arm_constants.hpp"
+#include "ik/engine.hpp"
+#include "solver/solve_result.hpp"
+
+namespace kin {
+
+//! How the solver takes the arm apart.
+enum class WristKind : unsigned char {
+    Spherical,      //!< axes 3, 4, 5 turn and meet in one point
+    ParallelAxes,   //!< six turning joints, axes 1, 2, 3 parallel, axes 4 and 5 meet
+    General,        //!< anything else: numeric starts and polish
+};
+
+//! What the solver knows about one arm; written by buildSolverModel only.
+struct SolverModel {
+    ArmModel model{};
+    ArmConstants arm{};
+    bool valid = false;
+    WristKind kind = WristKind::General;
+    double scale = 1.0;  //!< arm size: the reach of the zero pose plus one
+    Axes toolRot{};      //!< tool axes in the last joint frame (Z = X x Y)
+    Vec3 toolPoint{};    //!< tool point in the last joint frame
+
+    // Spherical wrist.
+    Vec3 wristCentreArm{};    //!< wrist centre in joint frame 2 (after joint 2 moves)
+    Vec3 wristCentreLast{};   //!< the same point in the last joint frame
+    bool shoulderParallel = false;  //!< joints 0..2 turn, axes 1 and 2 parallel
+    //! The wrist axes have a nearest common point (General arms: the
+    //! spherical closed form there gives starting points).
+    bool nearlySpherical = false;
+
+    // Three parallel axes: frames after each joint, rotation parts of L2, L3
+    // reduced to turns about Z.
+    double parallelTurn2 = 0.0;  //!< L2 rotation = Rz(parallelTurn2)
+    double parallelTurn3 = 0.0;  //!< L3 rotation = Rz(parallelTurn3)
+    Vec3 axisMeetLast{};         //!< where axes 4 and 5 meet, last joint frame
+};
+
+//! Candidate joint vectors of one pose, before polish and selection.
+struct CandidateSet {
+    static constexpr int kCapacity = 48;
+    std::array<Joints, kCapacity> q{};
+    std::array<bool, kCapacity> wristFree{};  //!< built at a singular wrist
+    int count = 0;
+    bool push(const Joints& j, bool free = false) {
+        if (count >= kCapacity) return false;
+        wristFree[count] = free;
+        q[count++] = j;
+        return true;
+    }
+};
+
+//! Everything one solve writes. Make one per thread; reuse it across poses.
+struct SolverWorkspace {
+    Engine engine;  //!< the engine whose case solvers and written PTP the solver calls
+    CandidateSet candidates;
+    SolveResult branches;  //!< polished, deduplicated branches before limits
+    SolveResult listed;    //!< the branches' copies within the limits (solveNearest)
+    Frame target{};        //!< the pose being solved
+    FkData fk;
+};
+
+//! Builds the solver's record of the arm held by engine (after
+//! Engine::armSetup) into out. Returns 1; returns 0 and marks out invalid
+//! when the arm has other than six joints. Reads engine only.
+int buildSolverModel(const Engine& engine, SolverModel& out);
+
+//! The joint ranges the arm model carries (ArmModel::jointRange, which an
+//! arm file fills) as solver limits. Pure function.
+JointLimits modelLimits(const SolverModel& model);
+
+//! Prepares a workspace for model: copies the arm into its engine. Call
+//! once before the first solve with a workspace (and again if the
+//! workspace is moved to another model).
+void prepareWorkspace(const SolverModel& model, SolverWorkspace& ws);
+
+//! Every solution for the tool pose target (axes X, Y, Z and origin O in
+//! world coordinates), within the options' limits, in the options' order.
+//! Writes out (count, status, solutions); returns out.count. On failure
+//! out.count is 0 and out.status says why. Writes ws; reads model.
+int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
+             const SolveOptions& options, SolveResult& out);
+
+//! The solution nearest seed (weighted distance of the options) among all
+//! branches and their copies within the limits. Writes out and returns 1;
+//! returns 0 and leaves out untouched when there is none (why is in
+//! ws.branches.status).
+int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
+                 const Joints& seed, const SolveOptions& options, Solution& out);
+
+//! Small steps along a path: the engine's own CP iteration from seed,
+//! polished to the tolerances; when that does not reach, leaves the limits
+//! or moves a joint by more than 0.5 from the seed, solveNearest.
+//! Same contract as solveNearest.
+int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
+               const Joints& seed, const SolveOptions& options, Solution& out);
+
+//! solveAll for every target, out[i] for targets[i], on up to `threads`
+//! threads (at least one), each with its own workspace. The results do not
+//! depend on the thread count. Returns the number of targets solved (at
+//! least one solution); returns -1 and writes nothing when out is shorter
+//! than targets or the model is invalid. Allocates the workspaces.
+int solveBatch(const SolverModel& model, std::span<const Frame> targets,
+               const SolveOptions& options, std::span<SolveResult> out, int threads);
+
+}  // namespace kin

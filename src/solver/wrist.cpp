@@ -1,0 +1,58 @@
+//! Joints 3..5 of a wrist of three turning joints for a required rotation
+//! of the last joint frame, once joints 0..2 are known.
+
+#include <cmath>
+
+#include "solver/internal.hpp"
+
+namespace kin::solver {
+
+namespace {
+
+//! Tangent slack of the wrist equation: a line that misses the circle by a
+//! relative 1e-9 touches it (a wrist at its singular limit).
+constexpr double kWristSlack = 1e-9;
+//! Axis 5 closer than this to axis 3 (sine of the angle) leaves q3 free.
+constexpr double kAlignedAxes = 1e-9;
+
+Axes axesOf(const Frame& F) { return {F.X, F.Y, F.Z}; }
+
+}  // namespace
+
+void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, const Axes& R2,
+                 const Axes& R5, const SolveOptions& o) {
+    const Frame& L3 = m.model.linkFrames[3];
+    const Frame& L4 = m.model.linkFrames[4];
+    const Frame& L5 = m.model.linkFrames[5];
+    const Axes A3 = axesOf(L3), A4 = axesOf(L4), A5 = axesOf(L5);
+    // Rw = L3 Rz(q3) L4 Rz(q4) L5 Rz(q5): the wrist's rotation in joint frame 2.
+    const Axes Rw = mulAxes(transposeAxes(R2), R5);
+    // Axis 5 seen from joint frame 3 before q3 turns: v; in joint frame 4: u.
+    const Vec3 u = L5.Z;
+    const Vec3 v = applyAxes(transposeAxes(A3), Rw.Z);
+    // z of L4 Rz(q4) u must equal v.z.
+    const double a = L4.X.z * u.x + L4.Y.z * u.y;
+    const double b = L4.Y.z * u.x - L4.X.z * u.y;
+    const double k = L4.Z.z * u.z;
+    std::array<double, 2> q4s{};
+    int n = solveCosSin(a, b, v.z - k, kWristSlack, q4s);
+    if (n < 0) {
+        // Axis 5's tilt from axis 3 does not depend on q4: q4 is free.
+        q4s[0] = arm[4];
+        n = std::fabs(v.z - k) <= kWristSlack * (1.0 + std::fabs(k)) ? 1 : 0;
+    }
+    for (int i = 0; i < n; ++i) {
+        const double q4 = q4s[i];
+        const Axes R4 = mulAxes(A4, rotZAxes(q4));
+        const Vec3 w = applyAxes(R4, u);
+        double q3 = o.seed[3];
+        const bool free = !planarTurn(w, v, kAlignedAxes, q3);
+        if (free) q3 = o.seed[3];
+        const Axes before5 = mulAxes(mulAxes(mulAxes(A3, rotZAxes(q3)), R4), A5);
+        const Axes N = mulAxes(transposeAxes(before5), Rw);
+        const double q5 = std::atan2(N.X.y, N.X.x);
+        ws.candidates.push({arm[0], arm[1], arm[2], q3, q4, q5}, free);
+    }
+}
+
+}  // namespace kin::solver
