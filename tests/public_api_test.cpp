@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -127,6 +128,43 @@ TEST(PublicEngine, ForwardGivesAnOrthonormalFrameAndSolutionsCarryTheirResiduals
     ASSERT_TRUE(engine.residuals(q, turned, off));
     EXPECT_NEAR(off.rotationError, 0.25, 1e-12);
     EXPECT_EQ(off.positionError, 0.0);
+}
+
+TEST(PublicSolver, EveryBranchToMachinePrecisionAndTheBatchAgrees) {
+    armkin::Engine engine;
+    ASSERT_TRUE(engine.setUp(armkin::builtinArm()));
+    std::vector<armkin::Pose> targets;
+    for (int n = 0; n < 12; ++n) {
+        armkin::Pose p;
+        engine.forward({0.1 * n - 0.5, 0.3, -0.7 + 0.05 * n, 0.2, 0.4 + 0.1 * n, -0.3}, p);
+        targets.push_back(p);
+    }
+    std::vector<armkin::SolveResult> batch(targets.size());
+    EXPECT_EQ(engine.solveBatch(targets, armkin::SolveOptions{}, batch, 2),
+              static_cast<int>(targets.size()));
+    for (std::size_t n = 0; n < targets.size(); ++n) {
+        armkin::SolveResult one;
+        ASSERT_EQ(engine.solve(targets[n], armkin::SolveOptions{}, one), 8);
+        ASSERT_EQ(batch[n].count, one.count);
+        for (int k = 0; k < one.count; ++k) {
+            EXPECT_LE(one.solutions[k].positionError, 1e-10);
+            EXPECT_LE(one.solutions[k].rotationError, 1e-10);
+            EXPECT_EQ(batch[n].solutions[k].joints, one.solutions[k].joints);
+        }
+        armkin::Solution near;
+        ASSERT_TRUE(engine.nearest(targets[n], one.solutions[3].joints, armkin::SolveOptions{}, near));
+        EXPECT_EQ(near.joints, one.solutions[3].joints);
+    }
+    // Out of reach, with the reason.
+    armkin::Pose far = targets[0];
+    far.position.z = 10.0;
+    armkin::SolveResult none;
+    EXPECT_EQ(engine.solve(far, armkin::SolveOptions{}, none), 0);
+    EXPECT_EQ(none.status, armkin::SolveStatus::OutOfReach);
+    armkin::SolveStatus why = armkin::SolveStatus::Solved;
+    armkin::Solution unused;
+    EXPECT_FALSE(engine.nearest(far, armkin::Joints{}, armkin::SolveOptions{}, unused, &why));
+    EXPECT_EQ(why, armkin::SolveStatus::OutOfReach);
 }
 
 }  // namespace

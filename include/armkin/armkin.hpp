@@ -5,9 +5,11 @@
 //! - armkin/types.hpp   vectors, frames, joint vectors, poses
 //! - armkin/arm.hpp     the arm description and its validation
 //! - armkin/engine.hpp  forward and inverse kinematics of one arm
+//! - armkin/solve_result.hpp  options, limits and results of the complete solver
 //! - armkin/version.hpp the package version
 
 #include "armkin/arm.hpp"
 #include "armkin/engine.hpp"
+#include "armkin/solve_result.hpp"
 #include "armkin/types.hpp"
 #include "armkin/version.hpp"

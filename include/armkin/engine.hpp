@@ -9,15 +9,21 @@
 //!     armkin::SolutionSet solutions;
 //!     const int n = engine.inverse(target, armkin::Joints{}, armkin::IkMode::ptp, solutions);
 //!
+//!     armkin::SolveResult all;                 // every branch, to 1e-10
+//!     engine.solve(target, armkin::SolveOptions{}, all);
+//!
 //! Threads: an Engine holds all of its working records, so one Engine must
-//! not be used by two threads at once; separate Engines share nothing and
-//! may run on separate threads. No call throws (apart from std::bad_alloc
-//! when constructing), allocates after construction, or prints.
+//! not be used by two threads at once (solveBatch excepted); separate
+//! Engines share nothing and may run on separate threads. No call throws
+//! (apart from std::bad_alloc when constructing or in solveBatch),
+//! allocates after construction (solveBatch excepted), or prints.
 
 #include <array>
 #include <memory>
+#include <span>
 
 #include "armkin/arm.hpp"
+#include "armkin/solve_result.hpp"
 #include "armkin/types.hpp"
 
 namespace armkin {
@@ -34,14 +40,6 @@ enum class IkMode {
     //! Every solution the decomposition finds, up to eight, each polished
     //! by the same iteration.
     ptp,
-};
-
-//! One inverse-kinematics solution and how far its tool pose, recomputed by
-//! forward kinematics, lies from the target.
-struct Solution {
-    Joints joints{};
-    double positionError = 0.0;  //!< Euclidean distance of the tool points (metres)
-    double rotationError = 0.0;  //!< angle between the two orientations (radians)
 };
 
 //! Room for every solution of one pose.
@@ -91,6 +89,40 @@ public:
     //! The residuals of q against a target, by forward kinematics. Returns
     //! false (out unchanged) when no arm is set up.
     bool residuals(const Joints& q, const Pose& target, Solution& out) noexcept;
+
+    // --- The complete solver ------------------------------------------------
+    // Every branch of a pose, each polished to options' tolerances (1e-10 m
+    // and 1e-10 rad by default) and carrying its residuals and status.
+
+    //! Every solution of target within options.limits (for turning joints,
+    //! each copy 2 pi apart inside finite limits), without duplicates, in
+    //! options.order. Writes out; returns out.count. With no solution
+    //! out.count is 0 and out.status says why (out of reach, not converged,
+    //! outside the limits, invalid input, or no arm set up).
+    int solve(const Pose& target, const SolveOptions& options, SolveResult& out) noexcept;
+
+    //! The solution nearest seed (options' weighted distance) among all
+    //! branches and their copies within the limits, from any seed, near or
+    //! far. Writes out and returns true; returns false and leaves out alone
+    //! when there is none, writing the reason to *why when why is not null.
+    bool nearest(const Pose& target, const Joints& seed, const SolveOptions& options,
+                 Solution& out, SolveStatus* why = nullptr) noexcept;
+
+    //! For small steps along a path: the tracking iteration from seed,
+    //! polished to the tolerances, and the nearest branch when that does not
+    //! reach or jumps. Same contract as nearest.
+    bool track(const Pose& target, const Joints& seed, const SolveOptions& options,
+               Solution& out, SolveStatus* why = nullptr) noexcept;
+
+    //! solve for each of targets into out[i], on up to threads threads (0:
+    //! every core), each with its own working records; the results do not
+    //! depend on the thread count. May be called from several threads at
+    //! once, also beside the other calls of this engine. Allocates the
+    //! working records of its threads. Returns the number of targets with
+    //! at least one solution; -1 (nothing written) when out is shorter than
+    //! targets or no arm is set up.
+    int solveBatch(std::span<const Pose> targets, const SolveOptions& options,
+                   std::span<SolveResult> out, int threads = 0) const;
 
 private:
     struct Impl;

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 #include "ik/engine.hpp"
+#include "solver/solver.hpp"
 #include "numeric/frame.hpp"
 
 namespace armkin {
@@ -21,6 +24,10 @@ int internalMode(IkMode mode) {
 
 Vec3 column(const Rotation& R, int c) { return {R[0][c], R[1][c], R[2][c]}; }
 
+Frame frameOf(const Pose& p) {
+    return {column(p.rotation, 0), column(p.rotation, 1), column(p.rotation, 2), p.position};
+}
+
 }  // namespace
 
 struct Engine::Impl {
@@ -28,6 +35,8 @@ struct Engine::Impl {
     ArmDescription arm{};
     bool ready = false;
     kin::SolutionList list{};
+    kin::SolverModel solverModel;
+    kin::SolverWorkspace solverWork;
 
     void forward(const Joints& q, Pose& out) {
         EulerZYZ euler;
@@ -71,6 +80,8 @@ SetupResult Engine::setUp(const ArmDescription& arm) noexcept {
     kin::Frame base;
     std::array<kin::Frame, kin::kMaxJoints + 1> links;
     impl_->engine.armSetup(6, arm, base, links);
+    kin::buildSolverModel(impl_->engine, impl_->solverModel);
+    kin::prepareWorkspace(impl_->solverModel, impl_->solverWork);
     impl_->arm = arm;
     impl_->ready = true;
     return check;
@@ -108,7 +119,10 @@ int Engine::inverse(const Pose& target, const Joints& neighbour, IkMode mode,
                     column(target.rotation, 2)};
     const int n = impl_->engine.inverseKinematics(6, target.position, axes, neighbour,
                                                   impl_->list, internalMode(mode));
-    for (int k = 0; k < n; ++k) impl_->residuals(impl_->list[k], target, out.solutions[k]);
+    for (int k = 0; k < n; ++k) {
+        impl_->residuals(impl_->list[k], target, out.solutions[k]);
+        out.solutions[k].status = SolutionStatus::Converged;
+    }
     out.count = n;
     return n;
 }
@@ -117,6 +131,48 @@ bool Engine::residuals(const Joints& q, const Pose& target, Solution& out) noexc
     if (!impl_->ready) return false;
     impl_->residuals(q, target, out);
     return true;
+}
+
+int Engine::solve(const Pose& target, const SolveOptions& options, SolveResult& out) noexcept {
+    if (!impl_->ready) {
+        out.count = 0;
+        out.status = SolveStatus::UnsupportedArm;
+        return 0;
+    }
+    return kin::solveAll(impl_->solverModel, impl_->solverWork, frameOf(target), options, out);
+}
+
+bool Engine::nearest(const Pose& target, const Joints& seed, const SolveOptions& options,
+                     Solution& out, SolveStatus* why) noexcept {
+    if (!impl_->ready) {
+        if (why != nullptr) *why = SolveStatus::UnsupportedArm;
+        return false;
+    }
+    const int n = kin::solveNearest(impl_->solverModel, impl_->solverWork, frameOf(target), seed,
+                                    options, out);
+    if (n == 0 && why != nullptr) *why = impl_->solverWork.branches.status;
+    return n != 0;
+}
+
+bool Engine::track(const Pose& target, const Joints& seed, const SolveOptions& options,
+                   Solution& out, SolveStatus* why) noexcept {
+    if (!impl_->ready) {
+        if (why != nullptr) *why = SolveStatus::UnsupportedArm;
+        return false;
+    }
+    const int n = kin::solveTrack(impl_->solverModel, impl_->solverWork, frameOf(target), seed,
+                                  options, out);
+    if (n == 0 && why != nullptr) *why = impl_->solverWork.branches.status;
+    return n != 0;
+}
+
+int Engine::solveBatch(std::span<const Pose> targets, const SolveOptions& options,
+                       std::span<SolveResult> out, int threads) const {
+    if (!impl_->ready || out.size() < targets.size()) return -1;
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<Frame> frames(targets.size());
+    for (std::size_t i = 0; i < targets.size(); ++i) frames[i] = frameOf(targets[i]);
+    return kin::solveBatch(impl_->solverModel, frames, options, out, threads);
 }
 
 }  // namespace armkin
