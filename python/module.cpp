@@ -116,11 +116,11 @@ public:
         if (!r) throw py::value_error("bad arm description: " + armkin::describe(r));
     }
 
-    static std::array<armkin::JointRange, 6> defaultLimits(const armkin::ArmDescription& d) {
+    //! No limits: every joint unbounded (a turning joint then gives the copy
+    //! of each solution nearest the seed, within [-pi, pi] for a zero seed).
+    static std::array<armkin::JointRange, 6> defaultLimits(const armkin::ArmDescription&) {
         std::array<armkin::JointRange, 6> l{};
-        for (int i = 0; i < 6; ++i)
-            l[i] = d.JTYPE[i] == 'S' ? armkin::JointRange{-HUGE_VAL, HUGE_VAL}
-                                     : armkin::JointRange{-M_PI, M_PI};
+        for (auto& r : l) r = {-HUGE_VAL, HUGE_VAL};
         return l;
     }
 
@@ -196,6 +196,94 @@ public:
     }
 
     const armkin::ArmDescription& description() const { return description_; }
+
+    armkin::SolveOptions options() const {
+        armkin::SolveOptions o;
+        o.limits = armkin::jointLimits(limits_);
+        return o;
+    }
+
+    py::object ik(const py::handle& T, bool info) {
+        const armkin::Pose target = poseOf(realArray(T, "T", {4, 4}, false).data(), "T");
+        auto result = std::make_unique<armkin::SolveResult>();
+        {
+            py::gil_scoped_release release;
+            engine_.solve(target, options(), *result);
+        }
+        return solutionsObject(*result, info);
+    }
+
+    py::object ikNearest(const py::handle& T, const py::handle& seed) {
+        const armkin::Pose target = poseOf(realArray(T, "T", {4, 4}, false).data(), "T");
+        const armkin::Joints s = jointsArg(seed, "seed");
+        armkin::Solution out;
+        if (!engine_.nearest(target, s, options(), out)) return py::none();
+        Array q({py::ssize_t{6}});
+        for (int i = 0; i < 6; ++i) q.mutable_data()[i] = out.joints[i];
+        return q;
+    }
+
+    py::list ikBatch(const py::handle& Ts, int threads, bool info) {
+        if (threads < 0) throw py::value_error("threads: must be 0 (every core) or more");
+        const Array A = realArray(Ts, "Ts", {4, 4}, true);
+        const py::ssize_t n = A.shape(0);
+        std::vector<armkin::Pose> targets;
+        targets.reserve(static_cast<std::size_t>(n));
+        for (py::ssize_t k = 0; k < n; ++k) targets.push_back(poseOf(A.data() + 16 * k, "Ts"));
+        std::vector<armkin::SolveResult> results(static_cast<std::size_t>(n));
+        {
+            py::gil_scoped_release release;
+            engine_.solveBatch(targets, options(), results, threads);
+        }
+        py::list out;
+        for (const armkin::SolveResult& r : results) out.append(solutionsObject(r, info));
+        return out;
+    }
+
+private:
+    static const char* statusName(armkin::SolutionStatus s) {
+        switch (s) {
+        case armkin::SolutionStatus::Exact: return "exact";
+        case armkin::SolutionStatus::Converged: return "converged";
+        case armkin::SolutionStatus::Singular: return "singular";
+        }
+        return "?";
+    }
+    static const char* reasonName(armkin::SolveStatus s) {
+        switch (s) {
+        case armkin::SolveStatus::Solved: return "solved";
+        case armkin::SolveStatus::OutOfReach: return "out of reach";
+        case armkin::SolveStatus::NotConverged: return "not converged";
+        case armkin::SolveStatus::OutsideLimits: return "outside limits";
+        case armkin::SolveStatus::InvalidInput: return "invalid input";
+        case armkin::SolveStatus::UnsupportedArm: return "unsupported arm";
+        }
+        return "?";
+    }
+
+    //! The (n,6) joints, or with info the tuple (joints, details).
+    static py::object solutionsObject(const armkin::SolveResult& r, bool info) {
+        const auto n = static_cast<py::ssize_t>(r.count);
+        Array q({n, py::ssize_t{6}});
+        Array pe({n});
+        Array re({n});
+        py::list status;
+        for (int k = 0; k < r.count; ++k) {
+            for (int i = 0; i < 6; ++i) q.mutable_data()[6 * k + i] = r.solutions[k].joints[i];
+            pe.mutable_data()[k] = r.solutions[k].positionError;
+            re.mutable_data()[k] = r.solutions[k].rotationError;
+            status.append(statusName(r.solutions[k].status));
+        }
+        if (!info) return q;
+        py::dict d;
+        d["position_error"] = pe;
+        d["rotation_error"] = re;
+        d["status"] = status;
+        d["reason"] = reasonName(r.status);
+        return py::make_tuple(q, d);
+    }
+
+public:
 
 private:
     static Array realArrayAllowInf(const py::handle& obj) {
@@ -290,6 +378,19 @@ PYBIND11_MODULE(_armkin, m) {
              "to 5 after their motion, and the tool.")
         .def("fk_batch", &Arm::fkBatch, py::arg("Q"),
              "Forward kinematics of an (N,6) array of joint vectors: (N,4,4).")
+        .def("ik", &Arm::ik, py::arg("T"), py::arg("info") = false,
+             "Every solution of the 4x4 pose T within the limits, each to 1e-10 m and "
+             "1e-10 rad, as an (n,6) array. With info=True, the tuple (solutions, details) "
+             "where details holds position_error and rotation_error arrays, status (a list "
+             "of 'exact', 'converged' or 'singular') and reason (why n is what it is: "
+             "'solved', 'out of reach', 'not converged', 'outside limits').")
+        .def("ik_nearest", &Arm::ikNearest, py::arg("T"), py::arg("seed"),
+             "The solution of T nearest seed among all branches, as a (6,) array, or None.")
+        .def("ik_batch", &Arm::ikBatch, py::arg("Ts"), py::arg("threads") = 0,
+             py::arg("info") = false,
+             "ik for an (N,4,4) array of poses: a list of N (n_i,6) arrays (tuples with "
+             "info=True). Runs without the GIL on threads threads (0: every core); the "
+             "results do not depend on the thread count.")
         .def(
             "ik_ptp",
             [](Arm& a, const py::handle& T, const py::handle& seed) {

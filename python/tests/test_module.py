@@ -76,12 +76,54 @@ def test_bad_arguments_raise(builtin, call, error):
         call(builtin)
 
 
+def test_every_solution_within_tolerance_and_the_typed_vector_among_them(builtin):
+    rng = np.random.default_rng(7)
+    for q in rng.uniform(-np.pi, np.pi, (50, 6)):
+        T = builtin.fk(q)
+        Q, info = builtin.ik(T, info=True)
+        assert info["reason"] == "solved"
+        assert np.all(info["position_error"] <= 1e-10) and np.all(info["rotation_error"] <= 1e-10)
+        for s in Q:
+            assert np.abs(builtin.fk(s) - T).max() < 1e-9
+        gap = np.abs(np.angle(np.exp(1j * (Q - q)))).max(axis=1)
+        assert gap.min() < 1e-7
+        near = builtin.ik_nearest(T, q + 0.05)
+        assert np.abs(np.angle(np.exp(1j * (near - q)))).max() < 1e-7
+    Q, info = builtin.ik(builtin.fk(np.zeros(6)), info=True)  # arm straight up
+    assert set(info["status"]) == {"singular"}
+    Q, info = builtin.ik(np.array([[1, 0, 0, 5], [0, 1, 0, 0], [0, 0, 1, 0], [0, 0, 0, 1.0]]), info=True)
+    assert Q.shape == (0, 6) and info["reason"] == "out of reach"
+
+
+def test_batch_on_several_threads_equals_one_thread(builtin):
+    rng = np.random.default_rng(11)
+    Ts = builtin.fk_batch(rng.uniform(-np.pi, np.pi, (300, 6)))
+    one = builtin.ik_batch(Ts, threads=1)
+    for threads in (2, 3, 0):
+        many = builtin.ik_batch(Ts, threads=threads)
+        assert len(many) == len(one)
+        assert all(np.array_equal(a, b) for a, b in zip(one, many))
+    assert all(np.array_equal(a, builtin.ik(T)) for a, T in zip(one[:20], Ts[:20]))
+    with pytest.raises(ValueError):
+        builtin.ik_batch(Ts[0])
+    with pytest.raises(ValueError):
+        builtin.ik_batch(Ts, threads=-1)
+
+
 def test_limits_are_read_and_set(builtin):
     limits = builtin.limits
     assert limits.shape == (6, 2)
     limits[0] = (-1.0, 2.0)
     builtin.limits = limits
     assert tuple(builtin.limits[0]) == (-1.0, 2.0)
+    # Results outside the limits are dropped; copies 2 pi apart inside are listed.
+    T = builtin.fk([0.5, 0.2, 0.3, 0.4, 0.5, 0.6])
+    Q = builtin.ik(T)
+    assert len(Q) > 0 and np.all((Q[:, 0] >= -1.0) & (Q[:, 0] <= 2.0))
+    limits[5] = (-2 * np.pi, 2 * np.pi)
+    builtin.limits = limits
+    wide = builtin.ik(T)
+    assert len(wide) == 2 * len(Q)
 
 
 def test_from_description_matches_builtin(builtin):
