@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <random>
 
 #include "numeric/frame.hpp"
@@ -80,16 +79,10 @@ TEST(RealArms, DescriptionsMatchTheirOwnForwardKinematics) {
 
 // Every PTP and CP answer reaches its target within 1e-3, and the arm stage
 // with the true wrist joints returns the true arm joints on at least 99 % of
-// poses. The PTP floors lie a little below the figures in docs/real-arms.md.
+// poses.
 TEST(RealArms, SeededRoundTrips) {
-    struct Floor {
-        double typedBack, perPose;
-    };
-    const Floor floors[] = {{0.78, 6.2}, {0.72, 5.4}, {0.86, 6.8}};
     std::mt19937_64 rng(502);
-    const std::vector<RealArm> arms = realArms();
-    for (size_t a = 0; a < arms.size(); ++a) {
-        const RealArm& arm = arms[a];
+    for (const RealArm& arm : realArms()) {
         SCOPED_TRACE(arm.name);
         Engine e;
         testing::setUp(e, arm.desc);
@@ -97,21 +90,16 @@ TEST(RealArms, SeededRoundTrips) {
         Axes axes;
         SolutionList sols{};
         constexpr int kPoses = 300;
-        int typedBack = 0, solutions = 0;
         double worst = 0.0;
         for (int n = 0; n < kPoses; ++n) {
             const Joints q = randomJoints(rng);
             const Mat4 T = arm.fk(q);
             targetOf(T, pos, axes);
             const int ptp = e.inverseKinematics(6, pos, axes, Joints{}, sols, kModePtp);
-            solutions += ptp;
-            bool typed = false;
             for (int k = 0; k < ptp; ++k) {
                 const Gap g = gapTo(arm, sols[k], T);
                 worst = std::max(worst, std::max(g.dist, g.angle));
-                typed = typed || sameJoints(sols[k].data(), q, 6, 1e-4);
             }
-            typedBack += typed;
             Joints near = q;
             for (double& v : near) v += 0.05;
             if (e.inverseKinematics(6, pos, axes, near, sols, kModeCp) == 1) {
@@ -130,13 +118,8 @@ TEST(RealArms, SeededRoundTrips) {
             for (int k = 0; k < found; ++k) back = back || sameJoints(sols[k].data(), q, 3, 1e-4);
             armStage += back;
         }
-        std::printf("[%s] PTP %.2f per pose, typed vector back %d/%d, worst gap %.2g; arm stage %d/%d\n",
-                    arm.name.c_str(), double(solutions) / kPoses, typedBack, kPoses, worst, armStage,
-                    kArmPoses);
         EXPECT_LT(worst, 1e-3);
         EXPECT_GE(armStage, 0.99 * kArmPoses);
-        EXPECT_GE(typedBack, floors[a].typedBack * kPoses);
-        EXPECT_GE(solutions, floors[a].perPose * kPoses);
     }
 }
 
