@@ -8,6 +8,9 @@
 //! result (FK, PTP, CP, position only) over both whole sets, then over 20
 //! random targets on each test arm of the sliding-joint cases: two builds
 //! that print the same digest agree on every one of them to the last bit.
+//! Three more lines give the part of the console program's arm alone, the
+//! part of the sliding-joint arms alone, and a separate digest over 20
+//! random targets on each arm with a real industrial geometry.
 
 #include <valgrind/callgrind.h>
 
@@ -18,6 +21,7 @@
 
 #include "bench/bench_poses.hpp"
 #include "numeric/euler.hpp"
+#include "fixtures/real_arms.hpp"
 #include "fixtures/sliding_arms.hpp"
 
 namespace {
@@ -58,34 +62,56 @@ void addTarget(kin::Engine& e, const kin::bench::Target& t, Digest& d) {
     }
 }
 
+//! A random target on an arm set up in s, typed vector q.
+kin::bench::Target randomTarget(kin::Engine& s, const kin::Joints& q) {
+    using namespace kin;
+    bench::Target t;
+    t.typed = q;
+    t.nearSeed = t.typed;
+    for (double& v : t.nearSeed) v += bench::kNearOffset;
+    EulerZYZ E;
+    s.analys(6, t.typed.data(), t.pos, E);
+    t.axes = eulerToAxes(E);
+    return t;
+}
+
 int digest() {
     using namespace kin;
     using namespace kin::bench;
-    Digest d;
+    Digest d, builtin, sliding, real;
     Engine e;
     setUpBuiltinArm(e);
     for (const SetKind set : kSets) {
-        for (const Target& t : targets(set)) addTarget(e, t, d);
+        for (const Target& t : targets(set)) {
+            addTarget(e, t, d);
+            addTarget(e, t, builtin);
+        }
     }
     std::mt19937_64 rng(77);
     for (const testing::SlidingArm& arm : testing::slidingArms()) {
         Engine s;
-        const ArmDescription desc = testing::describe(arm);
-        Frame base;
-        std::array<Frame, kMaxJoints + 1> links;
-        s.armSetup(6, desc, base, links);
+        testing::setUp(s, testing::describe(arm));
         for (int i = 0; i < 20; ++i) {
-            Target t;
-            t.typed = testing::randomJoints(arm, rng);
-            t.nearSeed = t.typed;
-            for (double& v : t.nearSeed) v += kNearOffset;
-            EulerZYZ E;
-            s.analys(6, t.typed.data(), t.pos, E);
-            t.axes = eulerToAxes(E);
+            const Target t = randomTarget(s, testing::randomJoints(arm, rng));
             addTarget(s, t, d);
+            addTarget(s, t, sliding);
+        }
+    }
+    std::mt19937_64 realRng(78);
+    std::uniform_real_distribution<double> angle(-M_PI, M_PI);
+    for (const testing::RealArm& arm : testing::realArms()) {
+        Engine s;
+        testing::setUp(s, arm.desc);
+        for (int i = 0; i < 20; ++i) {
+            Joints q;
+            for (double& v : q) v = angle(realRng);
+            addTarget(s, randomTarget(s, q), real);
         }
     }
     std::printf("%016llx\n", static_cast<unsigned long long>(d.h));
+    std::printf("console arm   %016llx\n", static_cast<unsigned long long>(builtin.h));
+    std::printf("sliding arms  %016llx\n", static_cast<unsigned long long>(sliding.h));
+    std::printf("real arms     %016llx\n", static_cast<unsigned long long>(real.h));
     return 0;
 }
 

@@ -499,6 +499,29 @@ TEST_F(Stages, NewtonStepIsLimitedTo0Point1And0Point001NearConvergence) {
     }
 }
 
+TEST_F(Stages, ASettledResultCountsOnlyWhenItReachesTheTarget) {
+    // One fixed candidate: the joints settle on it whatever the target, so
+    // the target set off from the candidate's own pose by a turn of joint 0
+    // decides. A result that settles more than 1e-3 (pose error) from the
+    // target fails, but is written as a nudged result would be.
+    const Joints cand{0.3, 0.5, 0.9, 0.4, 0.6, 0.2};
+    const Joints start{0.25, 0.45, 0.95, 0.4, 0.6, 0.2};
+    for (const double offset : {0.0, 2e-5, 1e-4, 2e-4, 1e-3, 0.3}) {
+        SCOPED_TRACE(offset);
+        Joints target = cand;
+        target[0] += offset;
+        aimAt(target, start);
+        fixArmCandidates({{cand[0], cand[1], cand[2]}});
+        Joints out{};
+        out.fill(42.0);
+        const PassStatus r = e.cpRefine(start, out);
+        ASSERT_NE(out[0], 42.0);
+        EXPECT_EQ(out[0], cand[0]);
+        EXPECT_EQ(r, e.poseError(out) < 1e-3 ? 'Y' : 'N') << "pose error " << e.poseError(out);
+        EXPECT_EQ(r, offset <= 1e-4 ? 'Y' : (offset >= 1e-3 ? 'N' : r));
+    }
+}
+
 TEST_F(Stages, ASingularJacobianFailsTheStepAndTheRefinement) {
     // Candidates (0, 0, 0) and (0, 0, 0.001) with joint 2 at 2^-11: the
     // perturbed pass of joint 2 switches to the second candidate, whose
@@ -537,9 +560,10 @@ TEST_F(Stages, ANonFiniteChangeFailsTheStepInsteadOfReturningNaN) {
 
 TEST_F(Stages, RefineConvergesThroughTheFoldAtMinusPi) {
     // Joint 0 turns; its only candidate is 3.0 and the start is -3.0, 0.28
-    // away across the fold: the trials step down through -pi.
+    // away across the fold: the trials step down through -pi. The target is
+    // the pose the fixed point reaches (a settled result must reach it).
     const Joints start{-3.0, 0, 0, 0.4, 0.6, 0.2};
-    aimAt({0.3, 0.5, 0.9, 0.4, 0.6, 0.2}, start);
+    aimAt({3.0, 0, 0, 0.4, 0.6, 0.2}, start);
     fixArmCandidates({{3.0, 0.0, 0.0}});
     Joints out{};
     EXPECT_EQ(e.cpRefine(start, out), 'Y');
@@ -548,9 +572,12 @@ TEST_F(Stages, RefineConvergesThroughTheFoldAtMinusPi) {
 }
 
 TEST_F(Stages, RefineFoldsSlidingTrialsAndHalvesOnceBeforeANewJacobian) {
+    // Joint 0 slides in the model as well, so that the target can be the
+    // pose of the first fixed point (a settled result must reach it).
     const Joints start{3.0, 0, 0, 0.4, 0.6, 0.2};
-    aimAt({0.3, 0.5, 0.9, 0.4, 0.6, 0.2}, start);
+    e.model.jointTypes[0] = 'S';
     e.arm.ikJtype[0] = 'S';
+    aimAt({3.1, 0, 0, 0.4, 0.6, 0.2}, start);
 
     // A sliding joint 0 whose candidate lies below pi converges.
     fixArmCandidates({{3.1, 0.0, 0.0}});

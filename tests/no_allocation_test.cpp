@@ -15,6 +15,7 @@
 #include <new>
 #include <random>
 
+#include "fixtures/real_arms.hpp"
 #include "fixtures/sliding_arms.hpp"
 #include "fixtures/test_arms.hpp"
 
@@ -133,6 +134,23 @@ TEST(NoAllocation, EverySlidingCase) {
         setUp(e, testing::describe(arm));
         auto draw = [&arm](std::mt19937_64& r) { return testing::randomJoints(arm, r); };
         const std::vector<Target> targets = makeTargets(e, rng, draw, 20);
+        int solved = 0;
+        EXPECT_EQ(allocationsDuring(e, targets, solved), 0) << arm.name;
+    }
+}
+
+TEST(NoAllocation, RealGeometries) {
+    std::mt19937_64 rng(33);
+    for (const testing::RealArm& arm : testing::realArms()) {
+        Engine e;
+        setUp(e, arm.desc);
+        auto draw = [](std::mt19937_64& r) {
+            std::uniform_real_distribution<double> angle(-M_PI, M_PI);
+            Joints q;
+            for (double& v : q) v = angle(r);
+            return q;
+        };
+        const std::vector<Target> targets = makeTargets(e, rng, draw, 40);
         int solved = 0;
         EXPECT_EQ(allocationsDuring(e, targets, solved), 0) << arm.name;
     }

@@ -20,7 +20,11 @@ int solveTrigLinear(double a, double b, double c, CirclePoints& out);
 //! (a - b)*x^2 + 2c*x*y + 2d*x + 2e*y + f = 0 on the unit circle. For the
 //! conic A x^2 + B y^2 + 2C xy + 2D x + 2E y + F pass (A, B, C, D, E, F + B).
 //! Returns the number of points written (0..4), or -1 when it reduces to a
-//! linear equation that every angle satisfies.
+//! linear equation that every angle satisfies. The cosines are the real
+//! roots of a quartic that pass a residual test (1e-8, monic); roots of the
+//! closed form that miss it, and complex pairs close to the real axis, are
+//! refined first. A conic whose coefficients are all below 1 is judged
+//! degenerate at unit scale.
 int solveTrigConic(double a, double b, double c, double d, double e, double f,
                    CirclePoints& out);
 
