@@ -287,10 +287,10 @@ TEST(Norms, SumAbs3AddsLeftToRightAndMaxAbs3KeepsTheFirstLargest) {
     // these give 1e16, grouped any other way 1e16 + 2.
     EXPECT_EQ(sumAbs3({-1e16, 1.0, 1.0}), 1e16);
     EXPECT_EQ(sumAbs3({1.0, -1e16, 1.0}), 1e16);
-    EXPECT_EQ(maxAbs3(0, {-2.0, 2.0, 1.0}), 2.0);
-    EXPECT_EQ(maxAbs3(0, {0.5, -3.0, 2.0}), 3.0);
-    EXPECT_EQ(maxAbs3(0, {0.5, 1.0, -4.0}), 4.0);
-    EXPECT_EQ(maxAbs3(0, {0.0, -0.0, 0.0}), 0.0);
+    EXPECT_EQ(maxAbs3({-2.0, 2.0, 1.0}), 2.0);
+    EXPECT_EQ(maxAbs3({0.5, -3.0, 2.0}), 3.0);
+    EXPECT_EQ(maxAbs3({0.5, 1.0, -4.0}), 4.0);
+    EXPECT_EQ(maxAbs3({0.0, -0.0, 0.0}), 0.0);
 }
 
 // --- decompPass ---------------------------------------------------------

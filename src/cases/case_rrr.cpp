@@ -12,12 +12,12 @@
 #include "cases/case_helpers.hpp"
 #include "cases/case_solvers.hpp"
 #include "cases/trig_equations.hpp"
+#include "numeric/tolerances.hpp"
 
 namespace kin {
 
 namespace {
 
-constexpr double kNegligible = 1e-8;
 
 //! Everything the two branches share, computed once from w and the arm.
 struct RrrTerms {
@@ -90,11 +90,11 @@ void solveDegenerate(const RrrTerms& t, const StageOneCoefficients& s1, ArmCandi
     const double Vsz = t.v.Vs.z;
 
     double a, b, c;
-    if (std::fabs(Vcz) > kNegligible) {
+    if (std::fabs(Vcz) > ikEps) {
         a = t.Nc * Vcz - Uc.z * s1.distC;
         b = t.Ns * Vcz - Us.z * s1.distC;
         c = t.ek * Vcz - t.ez * s1.distC;
-    } else if (std::fabs(Vsz) > kNegligible) {
+    } else if (std::fabs(Vsz) > ikEps) {
         a = t.Nc * Vsz - Uc.z * s1.distS;
         b = t.Ns * Vsz - Us.z * s1.distS;
         c = t.ek * Vsz - t.ez * s1.distS;
@@ -116,7 +116,7 @@ void solveDegenerate(const RrrTerms& t, const StageOneCoefficients& s1, ArmCandi
         // distance equation.
         CirclePoints p0;
         int n0;
-        if (std::fabs(Vcz) + std::fabs(Vsz) > kNegligible) {
+        if (std::fabs(Vcz) + std::fabs(Vsz) > ikEps) {
             const double R1 = x * Uc.z + y * Us.z + t.u.Uk.z - t.v.Vk.z;
             n0 = solveTrigLinear(Vcz, Vsz, -R1, p0);
         } else {
@@ -143,7 +143,7 @@ void solveCaseRRR(const CaseProblem& P, ArmCandidateList& out) {
     t.Nk = arm.link2ZO2 * w.z + (w.x * w.x + w.y * w.y + w.z * w.z) + arm.link2OO;
     t.ek = t.Nk - P.s1.distK;
 
-    if (std::fabs(P.s1.zDistCross) > kNegligible) {
+    if (std::fabs(P.s1.zDistCross) > ikEps) {
         solveGeneral(t, P.s1, out);
     } else {
         solveDegenerate(t, P.s1, out);

@@ -4,14 +4,11 @@
 #include <span>
 
 #include "numeric/polynomial.hpp"
+#include "numeric/tolerances.hpp"
 
 namespace kin {
 
 namespace {
-
-//! Threshold below which a coefficient, a sum of squares or a residual counts
-//! as zero.
-constexpr double kNegligible = 1e-8;
 
 //! Appends the two circle points above and below x, upper first.
 void appendPointsAtX(double x, CirclePoints& out, int& count) {
@@ -111,7 +108,7 @@ void refineRoots(const MonicQuartic& q, std::array<Cx, 4>& z) {
 //! The real part of z when z is real enough and passes the residual test.
 bool realRoot(const MonicQuartic& q, const Cx& z, double& x) {
     if (!(std::fabs(z.im) <= kRealEnough)) return false;
-    if (!(std::fabs(q.value(z.re)) <= kNegligible)) return false;
+    if (!(std::fabs(q.value(z.re)) <= ikEps)) return false;
     x = z.re;
     return true;
 }
@@ -120,7 +117,7 @@ bool realRoot(const MonicQuartic& q, const Cx& z, double& x) {
 
 int solveTrigLinear(double a, double b, double c, CirclePoints& out) {
     const double f = a * a + b * b;
-    if (f <= kNegligible) return std::fabs(c) > kNegligible ? 0 : -1;
+    if (f <= ikEps) return std::fabs(c) > ikEps ? 0 : -1;
     // The line lies at distance |c| / sqrt(f) from the origin; h >= 0 means
     // it meets (or touches) the unit circle.
     const double h = f - c * c;
@@ -134,12 +131,12 @@ int solveTrigLinear(double a, double b, double c, CirclePoints& out) {
 }
 
 int solveQuadraticFull(double a, double b, double c, std::array<double, 2>& t) {
-    if (std::fabs(a) > kNegligible) return solveQuadratic(b / a, c / a, std::span<double, 2>(t));
-    if (std::fabs(b) > kNegligible) {
+    if (std::fabs(a) > ikEps) return solveQuadratic(b / a, c / a, std::span<double, 2>(t));
+    if (std::fabs(b) > ikEps) {
         t[0] = -c / (2 * b);
         return 1;
     }
-    if (std::fabs(c) > kNegligible) return 0;
+    if (std::fabs(c) > ikEps) return 0;
     return -1;
 }
 
@@ -158,7 +155,7 @@ int solveTrigConic(double a, double b, double c, double d, double e, double f,
     const bool small = 0.0 < scale && scale < 1.0;
 
     // No quadratic terms left on the circle: a straight line.
-    if (m <= kNegligible) {
+    if (m <= ikEps) {
         if (small) return solveTrigConic(a / scale, b / scale, c / scale, d / scale, e / scale, f / scale, out);
         return solveTrigLinear(2 * d, 2 * e, f, out);
     }
@@ -182,7 +179,7 @@ int solveTrigConic(double a, double b, double c, double d, double e, double f,
     for (int i = 0; i < found; ++i) {
         const double r = roots[i];
         const double residual = (((r + p3) * r + p2) * r + p1) * r + p0;
-        passes[i] = std::fabs(residual) <= kNegligible;
+        passes[i] = std::fabs(residual) <= ikEps;
         refine = refine || !passes[i];
     }
     for (int i = found + 1; i < 4; i += 2) refine = refine || roots[i] <= kNearReal;
@@ -224,7 +221,7 @@ int solveTrigConic(double a, double b, double c, double d, double e, double f,
     for (int i = 0; i < kept; ++i) {
         const double x = roots[i];
         const double g = c * x + e;
-        if (std::fabs(g) > kNegligible) {
+        if (std::fabs(g) > ikEps) {
             out.x[count] = x;
             out.y[count] = -((2 * d + l * x) * x + f) / (2 * g);
             ++count;
@@ -234,7 +231,7 @@ int solveTrigConic(double a, double b, double c, double d, double e, double f,
         // y is not fixed by x here: the conic is a pair of lines. Rebuild the
         // whole solution set from the two lines.
         if (small) return solveTrigConic(a / scale, b / scale, c / scale, d / scale, e / scale, f / scale, out);
-        if (std::fabs(c) > kNegligible) {
+        if (std::fabs(c) > ikEps) {
             // (x + e/c) * (q*x + 2y + r) = 0.
             const double q = l / c;
             const double r = (2 * d - e * q) / c;

@@ -1,6 +1,8 @@
 #include <cmath>
 
 #include "ik/engine.hpp"
+#include "numeric/euler.hpp"
+#include "numeric/frame.hpp"
 
 namespace kin {
 
@@ -21,7 +23,6 @@ constexpr double kSettledPoseError = 1e-3;
 constexpr int kIterLimit = 100;      //!< the 101st count of iter fails the call
 constexpr double kShift = 0.1;       //!< shift after a nudged pass; largest step component
 constexpr double kDelta = 0.001;     //!< forward-difference increment; step limit near convergence
-constexpr double kTwoPi = 2.0 * piValue;
 
 //! newtonStep; with basePassDone the caller has just run decompPass at cur
 //! into res and diff (status 'Y') and touched no engine record since, so the
@@ -30,7 +31,43 @@ constexpr double kTwoPi = 2.0 * piValue;
 PassStatus newtonStepFrom(Engine& e, const Joints& cur, std::array<double, 3>& step,
                           bool basePassDone);
 
+//! The stop tests of a clean pass: the search ends when the pose error is
+//! below kTolerance, or when the arm joints stopped changing (change norm
+//! below kTolerance), which counts as success only with a pose error below
+//! kSettledPoseError. Writes the call's status (r or 'N') when it ends.
+bool searchEnds(double poseErr, double changeNorm, PassStatus r, PassStatus& status) {
+    if (poseErr < kTolerance) {
+        status = r;
+        return true;
+    }
+    if (changeNorm < kTolerance) {
+        status = poseErr < kSettledPoseError ? r : 'N';
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+//! How far the tool pose of q lies from the target as the caller gave it:
+//! the larger of the summed position differences and the summed axis
+//! differences, the pose rebuilt through its ZYZ angles.
+double Engine::poseError(const Joints& q) {
+    Vec3 P;
+    EulerZYZ E;
+    analys(model.DOF, q.data(), P, E);
+    const Axes A = eulerToAxes(E);
+    const TargetRecord& t = ik.target;
+    const double posErr = std::fabs(P.x - t.tgtPosIn.x) + std::fabs(P.y - t.tgtPosIn.y) +
+                          std::fabs(P.z - t.tgtPosIn.z);
+    double axisErr = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        axisErr = axisErr + std::fabs(component(A.X, i) - component(t.tgtAxesIn.X, i)) +
+                  std::fabs(component(A.Y, i) - component(t.tgtAxesIn.Y, i)) +
+                  std::fabs(component(A.Z, i) - component(t.tgtAxesIn.Z, i));
+    }
+    return posErr < axisErr ? axisErr : posErr;
+}
 
 PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
     RefineWork& w = ik.refine;
@@ -47,16 +84,12 @@ PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
         if (r == 'N') return 'N';
         if (r == 'Y') {
             const double err = poseError(w.res);
-            if (err < kTolerance) {
-                out = w.res;
-                return r;
-            }
             diffNorm = sumAbs3(w.diff);
-            if (diffNorm < kTolerance) {
+            if (PassStatus status; searchEnds(err, diffNorm, r, status)) {
                 // Written either way: a rejected result stays in out
                 // uncounted, like one with a nudged pass.
                 out = w.res;
-                return err < kSettledPoseError ? r : 'N';
+                return status;
             }
         } else {
             for (double& q : cur) q += kShift;
@@ -81,8 +114,8 @@ PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
                 Joints trial;
                 for (int i = 0; i < 3; ++i) {
                     trial[i] = cur[i] - step[i];
-                    if (-piValue > trial[i]) trial[i] += kTwoPi;
-                    if (trial[i] > piValue) trial[i] -= kTwoPi;
+                    if (-piValue > trial[i]) trial[i] += twoPi;
+                    if (trial[i] > piValue) trial[i] -= twoPi;
                 }
                 for (int i = 3; i < 6; ++i) trial[i] = cur[i];
                 ik.workPhi = trial;
@@ -90,10 +123,9 @@ PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
                 const PassStatus r2 = decompPass(trial, w.res2, w.diff2);
                 diffNorm = sumAbs3(w.diff);
                 const double diff2Norm = sumAbs3(w.diff2);
-                const double err2 = poseError(w.res2);
-                if (err2 < kTolerance || diff2Norm < kTolerance) {
+                if (PassStatus status; searchEnds(poseError(w.res2), diff2Norm, r2, status)) {
                     out = w.res2;
-                    return err2 < kSettledPoseError ? r2 : 'N';
+                    return status;
                 }
                 if (++iter > kIterLimit) return 'N';
 
@@ -166,11 +198,11 @@ PassStatus newtonStepFrom(Engine& e, const Joints& cur, std::array<double, 3>& s
     if (!std::isfinite(x[0]) || !std::isfinite(x[1]) || !std::isfinite(x[2])) return 'N';
 
     // Limit the step: 0.1 at most, 0.001 at most near convergence.
-    double m = maxAbs3(0, x);
+    double m = maxAbs3(x);
     if (m > kShift) {
         for (double& c : x) c = c * kShift / m;
     }
-    m = maxAbs3(0, x);
+    m = maxAbs3(x);
     if (sumAbs3(w.pertDiff) < kDelta && m > kDelta) {
         for (double& c : x) c = c * kDelta / m;
     }

@@ -1,4 +1,3 @@
-#include <cassert>
 #include <cmath>
 
 #include "ik/engine.hpp"
@@ -29,31 +28,11 @@ double sumAbs3(const std::array<double, 3>& v) {
     return std::fabs(v[0]) + std::fabs(v[1]) + std::fabs(v[2]);
 }
 
-double maxAbs3(int s, const std::array<double, 3>& v) {
-    // The three elements from s on must exist: with a three-element array s is 0.
-    assert(s == 0);
-    const std::size_t i = static_cast<std::size_t>(s);
-    double m = std::fabs(v[i]);
-    if (std::fabs(v[i + 1]) > m) m = std::fabs(v[i + 1]);
-    if (std::fabs(v[i + 2]) > m) m = std::fabs(v[i + 2]);
+double maxAbs3(const std::array<double, 3>& v) {
+    double m = std::fabs(v[0]);
+    if (std::fabs(v[1]) > m) m = std::fabs(v[1]);
+    if (std::fabs(v[2]) > m) m = std::fabs(v[2]);
     return m;
-}
-
-double Engine::poseError(const Joints& q) {
-    Vec3 P;
-    EulerZYZ E;
-    analys(model.DOF, q.data(), P, E);
-    const Axes A = eulerToAxes(E);
-    const TargetRecord& t = ik.target;
-    const double posErr = std::fabs(P.x - t.tgtPosIn.x) + std::fabs(P.y - t.tgtPosIn.y) +
-                          std::fabs(P.z - t.tgtPosIn.z);
-    double axisErr = 0.0;
-    for (int i = 0; i < 3; ++i) {
-        axisErr = axisErr + std::fabs(component(A.X, i) - component(t.tgtAxesIn.X, i)) +
-                  std::fabs(component(A.Y, i) - component(t.tgtAxesIn.Y, i)) +
-                  std::fabs(component(A.Z, i) - component(t.tgtAxesIn.Z, i));
-    }
-    return posErr < axisErr ? axisErr : posErr;
 }
 
 PassStatus Engine::decompPass(const Joints& start, Joints& result, std::array<double, 3>& change) {

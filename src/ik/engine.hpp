@@ -85,7 +85,7 @@ struct Engine {
 
 //! (|v0| + |v1|) + |v2|.
 double sumAbs3(const std::array<double, 3>& v);
-//! Largest magnitude of v[s], v[s+1], v[s+2]; the first wins a tie.
-double maxAbs3(int s, const std::array<double, 3>& v);
+//! Largest magnitude of v[0], v[1], v[2]; the first wins a tie.
+double maxAbs3(const std::array<double, 3>& v);
 
 }  // namespace kin

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "numeric/polynomial.hpp"
+#include "numeric/tolerances.hpp"
 
 namespace kin {
 
@@ -16,7 +17,7 @@ double resolventRoot(double b, double R0, double R1, double R2) {
     int m = 0;
     double Y = 0.0;
 
-    if (std::fabs(R2) <= 1e-8) {
+    if (std::fabs(R2) <= ikEps) {
         // y*(y^2 - b*y + R1) = 0.
         y[0] = 0.0;
         if (solveQuadratic(-b * 0.5, R1, std::span<double, 3>(y).subspan<1, 2>()) == 0) {
@@ -211,7 +212,7 @@ QuadFactors factorsAt(double Y, double a, double b, double c, double d) {
 
 int solveQuartic(double a, double b, double c, double d, std::span<double, 4> roots) {
     // A negligible constant term: x*(x^3 + a*x^2 + b*x + c) = 0.
-    if (std::fabs(d) <= 1e-8) {
+    if (std::fabs(d) <= ikEps) {
         roots[0] = 0.0;
         return solveCubic(a, b, c, roots.subspan<1, 3>()) + 1;
     }

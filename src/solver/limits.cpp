@@ -9,7 +9,7 @@ namespace kin::solver {
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * M_PI;
+constexpr double kFullTurn = 2.0 * M_PI;  //!< a whole turn, to full precision
 //! Bounds beyond this magnitude count as no bound.
 constexpr double kNoBound = 1e299;
 //! Room for rounding at a bound.
@@ -27,18 +27,18 @@ int jointValues(const SolverModel& m, const SolveOptions& o, int k, double v,
     const double hi = o.limits.upper[k];
     int n = 0;
     if (m.model.jointTypes[k] == 'R' && bounded(lo) && bounded(hi)) {
-        const double first = std::ceil((lo - kEdge - v) / kTwoPi);
-        const double last = std::floor((hi + kEdge - v) / kTwoPi);
-        for (double t = first; t <= last && n < kMaxCopies; t += 1.0) vals[n++] = v + t * kTwoPi;
+        const double first = std::ceil((lo - kEdge - v) / kFullTurn);
+        const double last = std::floor((hi + kEdge - v) / kFullTurn);
+        for (double t = first; t <= last && n < kMaxCopies; t += 1.0) vals[n++] = v + t * kFullTurn;
         return n;
     }
     double x = v;
-    if (m.model.jointTypes[k] == 'R') x = v + kTwoPi * std::nearbyint((o.seed[k] - v) / kTwoPi);
+    if (m.model.jointTypes[k] == 'R') x = v + kFullTurn * std::nearbyint((o.seed[k] - v) / kFullTurn);
     if (x < lo - kEdge || x > hi + kEdge) {
         // The copy nearest the seed is out; a turn the other way may fit.
         if (m.model.jointTypes[k] != 'R') return 0;
-        if (x < lo - kEdge) x += kTwoPi;
-        else x -= kTwoPi;
+        if (x < lo - kEdge) x += kFullTurn;
+        else x -= kFullTurn;
         if (x < lo - kEdge || x > hi + kEdge) return 0;
     }
     vals[n++] = x;
