@@ -1,6 +1,7 @@
 // The YAML arm file (docs/arm-files.md): a DH table or the description's
 // own world frames at zero, with joint types, limits and the tool.
 
+#include <yaml-cpp/depthguard.h>
 #include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
@@ -370,6 +371,10 @@ LoadResult loadParsed(std::string_view yaml, const std::string& source) {
 LoadResult loadArmFileText(std::string_view yaml, const std::string& sourceName) {
     try {
         return loadParsed(yaml, sourceName);
+    } catch (const YAML::DeepRecursion& e) {
+        const int line = e.mark.is_null() || e.mark.line < 0 ? 0 : e.mark.line + 1;
+        return failure(sourceName, line, "malformed YAML: nested more than " + std::to_string(e.depth() - 1) +
+                                             " levels deep");
     } catch (const YAML::Exception& e) {
         const int line = e.mark.is_null() || e.mark.line < 0 ? 0 : e.mark.line + 1;
         return failure(sourceName, line, "malformed YAML: " + e.msg);

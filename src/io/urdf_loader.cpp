@@ -335,15 +335,19 @@ LoadResult urdfdomFailure(const std::vector<std::string>& messages, const XmlTre
             if (c == '\n' || c == '\r') c = ' ';
         }
         reason += (k ? "; " : ": ") + m;
-        // "... for joint [j3]", "... for Link [tool]".
-        for (const char* kind : {"joint [", "Joint [", "link [", "Link ["}) {
-            const std::size_t at = messages[k].find(kind);
-            if (line || at == std::string::npos) continue;
-            const std::size_t start = at + std::char_traits<char>::length(kind);
-            const std::size_t end = messages[k].find(']', start);
-            if (end == std::string::npos) continue;
-            const std::string name = messages[k].substr(start, end - start);
-            if (kind[0] == 'j' || kind[0] == 'J') {
+        // "... for joint [j3]", "... for joint  [j3]", "... for Link [tool]".
+        const std::string& text = messages[k];
+        for (std::size_t open = text.find('['); !line && open != std::string::npos; open = text.find('[', open + 1)) {
+            std::size_t e = open;
+            while (e > 0 && text[e - 1] == ' ') --e;
+            std::size_t b = e;
+            while (b > 0 && std::isalpha(static_cast<unsigned char>(text[b - 1]))) --b;
+            std::string word = text.substr(b, e - b);
+            for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const std::size_t close = text.find(']', open);
+            if (close == std::string::npos || (word != "joint" && word != "link")) continue;
+            const std::string name = text.substr(open + 1, close - open - 1);
+            if (word == "joint") {
                 if (const auto it = jointLines.find(name); it != jointLines.end()) line = it->second;
             } else if (const auto it = tree.linkIndex.find(name); it != tree.linkIndex.end()) {
                 line = tree.links[it->second].line;
@@ -364,6 +368,18 @@ LoadResult loadParsed(std::string_view xml, const std::string& source, const Urd
         return failure(source, doc.ErrorLineNum(), "malformed XML: " + xmlErrorText(doc.ErrorID()));
     XmlTree tree;
     if (!readTree(doc, source, tree, error)) return failure(error.file, error.line, error.reason);
+
+    // The tree is sound; whatever else urdfdom refuses is about the file as
+    // a whole, so it comes before the choice of the chain.
+    std::vector<std::string> messages;
+    urdf::ModelInterfaceSharedPtr model;
+    {
+        MessageScope scope(messages);
+        model = urdf::parseURDF(std::string(xml));
+    }
+    std::unordered_map<std::string, int> jointLines;
+    for (const XmlJoint& j : tree.joints) jointLines.emplace(j.name, j.line);
+    if (!model) return urdfdomFailure(messages, tree, jointLines, source);
 
     // Base and tip.
     int base = tree.root;
@@ -413,16 +429,6 @@ LoadResult loadParsed(std::string_view xml, const std::string& source, const Urd
         return failure(source, 0, std::to_string(movable) + " movable joints between " +
                                       quoted(tree.links[base].name) + " and " + quoted(tree.links[tip].name) +
                                       "; an arm has 6");
-
-    std::vector<std::string> messages;
-    urdf::ModelInterfaceSharedPtr model;
-    {
-        MessageScope scope(messages);
-        model = urdf::parseURDF(std::string(xml));
-    }
-    std::unordered_map<std::string, int> jointLines;
-    for (const XmlJoint& j : tree.joints) jointLines.emplace(j.name, j.line);
-    if (!model) return urdfdomFailure(messages, tree, jointLines, source);
 
     LoadedArm arm;
     arm.name = model->getName();
