@@ -150,6 +150,8 @@ TEST(ArmLoaders, BadFilesGiveFileLineAndReason) {
          "t.yaml:5: joint 1: a: non-finite number '.nan'"},
         {"infinite d", false, yamlArm({{5, "{type: R, a: 0, alpha: 0, d: -.inf, theta: 0}"}}),
          "t.yaml:9: joint 5: d: non-finite number '-.inf'"},
+        {"line break in a quoted number", false, yamlArm({{1, "{type: R, a: \"1\\n2\", alpha: 0, d: 0, theta: 0}"}}),
+         "t.yaml:5: joint 1: a: not a number '1 2'"},
         {"misspelt key", false, yamlArm({{0, "{type: R, a: 0, alfa: 0, d: 0, theta: 0}"}}),
          "t.yaml:4: joint 0: unknown key 'alfa'"},
         {"missing theta", false, yamlArm({{4, "{type: R, a: 0, alpha: 0, d: 0}"}}),

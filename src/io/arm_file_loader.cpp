@@ -23,6 +23,7 @@ namespace armkin {
 namespace {
 
 using io::failure;
+using io::quoted;
 
 //! A valid arm file holds a few hundred nodes; more than this is refused
 //! before any node is built.
@@ -49,13 +50,6 @@ public:
     }
     void OnMapEnd() override {}
 };
-
-std::string quoted(std::string_view s) {
-    std::string q = "'";
-    for (char c : s.substr(0, 60)) q += (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
-    if (s.size() > 60) q += "...";
-    return q + "'";
-}
 
 int lineOf(const YAML::Node& n) {
     if (!n.IsDefined()) return 0;

@@ -57,7 +57,13 @@ bool checkText(std::string_view text, const std::string& source, const char* kin
 
 // --- Results ----------------------------------------------------------------
 
+//! An error result. Control characters in the reason become spaces, so that
+//! it stays one line whatever text of the file it quotes.
 LoadResult failure(const std::string& file, int line, std::string reason);
+
+//! Text of the file for a message: in single quotes, control characters as
+//! spaces, cut (at a character boundary) after `limit` bytes with "...".
+std::string quoted(std::string_view text, std::size_t limit = 60);
 
 //! Fills the names the file left empty, checks the description with
 //! validate() and returns the arm, or an error naming `line` for a

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -33,8 +34,22 @@ LoadResult failure(const std::string& file, int line, std::string reason) {
     LoadResult r;
     r.error.file = file;
     r.error.line = line;
+    for (char& c : reason) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    }
     r.error.reason = reason.empty() ? std::string("unknown error") : std::move(reason);
     return r;
+}
+
+std::string quoted(std::string_view text, std::size_t limit) {
+    std::size_t n = std::min(text.size(), limit);
+    if (n < text.size()) {
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    }
+    std::string q = "'";
+    for (char c : text.substr(0, n)) q += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? ' ' : c;
+    if (n < text.size()) q += "...";
+    return q + "'";
 }
 
 LoadResult finish(LoadedArm arm, const std::string& file) {
@@ -88,15 +103,14 @@ NumberText parseNumber(std::string_view text, double& value) {
 }
 
 std::string numberProblem(NumberText kind, std::string_view text) {
-    std::string shown(text.substr(0, 40));
-    if (text.size() > 40) shown += "...";
+    const std::string shown = quoted(text, 40);
     switch (kind) {
     case NumberText::finite: return {};
-    case NumberText::nonFinite: return "non-finite number '" + shown + "'";
-    case NumberText::outOfRange: return "number out of range '" + shown + "'";
+    case NumberText::nonFinite: return "non-finite number " + shown;
+    case NumberText::outOfRange: return "number out of range " + shown;
     case NumberText::notANumber: break;
     }
-    return "not a number '" + shown + "'";
+    return "not a number " + shown;
 }
 
 }  // namespace io

@@ -27,6 +27,7 @@ namespace armkin {
 namespace {
 
 using io::failure;
+using io::quoted;
 
 // --- urdfdom's messages -----------------------------------------------------
 // urdfdom reports problems through console_bridge, which prints them to
@@ -101,13 +102,6 @@ struct XmlTree {
     std::unordered_map<std::string, int> linkIndex;
     int root = -1;
 };
-
-std::string quoted(std::string_view s) {
-    std::string q = "'";
-    for (char c : s.substr(0, 80)) q += (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
-    if (s.size() > 80) q += "...";
-    return q + "'";
-}
 
 //! "mismatched element" for XML_ERROR_MISMATCHED_ELEMENT.
 std::string xmlErrorText(tinyxml2::XMLError id) {
