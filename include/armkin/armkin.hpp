@@ -6,6 +6,9 @@
 //! - armkin/arm.hpp     the arm description and its validation
 //! - armkin/engine.hpp  forward and inverse kinematics of one arm
 //! - armkin/version.hpp the package version
+//!
+//! The arm-file loaders, armkin/loaders.hpp, are not included here: they are
+//! the separate library armkin::io (`pkg-config --static --libs armkin-io`).
 
 #include "armkin/arm.hpp"
 #include "armkin/engine.hpp"

@@ -29,6 +29,9 @@ using io::quoted;
 //! before any node is built.
 constexpr long kMaxYamlNodes = 10000;
 
+//! Thrown by NodeCounter to stop the parse once the file is too big.
+struct TooManyNodes {};
+
 //! Counts nodes and documents without building anything.
 class NodeCounter final : public YAML::EventHandler {
 public:
@@ -36,19 +39,22 @@ public:
     int documents = 0;
     void OnDocumentStart(const YAML::Mark&) override { ++documents; }
     void OnDocumentEnd() override {}
-    void OnNull(const YAML::Mark&, YAML::anchor_t) override { ++nodes; }
-    void OnAlias(const YAML::Mark&, YAML::anchor_t) override { ++nodes; }
-    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t, const std::string&) override {
-        ++nodes;
-    }
+    void OnNull(const YAML::Mark&, YAML::anchor_t) override { count(); }
+    void OnAlias(const YAML::Mark&, YAML::anchor_t) override { count(); }
+    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t, const std::string&) override { count(); }
     void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {
-        ++nodes;
+        count();
     }
     void OnSequenceEnd() override {}
     void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {
-        ++nodes;
+        count();
     }
     void OnMapEnd() override {}
+
+private:
+    void count() {
+        if (++nodes > kMaxYamlNodes) throw TooManyNodes{};
+    }
 };
 
 int lineOf(const YAML::Node& n) {
@@ -344,12 +350,13 @@ LoadResult loadParsed(std::string_view yaml, const std::string& source) {
         std::istringstream in(text);
         YAML::Parser parser(in);
         NodeCounter counter;
-        while (parser.HandleNextDocument(counter)) {
-            if (counter.documents > 1) return failure(source, 0, "more than one YAML document");
-            if (counter.nodes > kMaxYamlNodes) break;
-        }
-        if (counter.nodes > kMaxYamlNodes)
+        try {
+            while (parser.HandleNextDocument(counter)) {
+                if (counter.documents > 1) return failure(source, 0, "more than one YAML document");
+            }
+        } catch (const TooManyNodes&) {
             return failure(source, 0, "too many YAML nodes (more than " + std::to_string(kMaxYamlNodes) + ")");
+        }
         if (counter.documents == 0) return failure(source, 0, "empty file");
     }
 
