@@ -1,14 +1,21 @@
 # Installs the library, its public headers, the CMake package files
-# (find_package(armkin) gives armkin::armkin) and a pkg-config file.
+# (find_package(armkin) gives armkin::armkin, and armkin::io when the
+# arm-file loaders are built) and the pkg-config files armkin and armkin-io.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS armkin EXPORT armkinTargets
+set(armkin_install_targets armkin)
+set(armkin_header_exclude PATTERN "loaders.hpp" EXCLUDE)
+if(ARMKIN_HAVE_IO)
+  list(APPEND armkin_install_targets armkin_io)
+  set(armkin_header_exclude "")
+endif()
+install(TARGETS ${armkin_install_targets} EXPORT armkinTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/armkin ${PROJECT_BINARY_DIR}/include/armkin
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.hpp")
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.hpp" ${armkin_header_exclude})
 
 set(armkin_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/armkin)
 install(EXPORT armkinTargets NAMESPACE armkin:: DESTINATION ${armkin_cmake_dir})
@@ -24,3 +31,7 @@ install(FILES ${PROJECT_BINARY_DIR}/armkinConfig.cmake ${PROJECT_BINARY_DIR}/arm
 file(RELATIVE_PATH armkin_pc_to_prefix "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/armkin.pc.in ${PROJECT_BINARY_DIR}/armkin.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/armkin.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+if(ARMKIN_HAVE_IO)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/armkin-io.pc.in ${PROJECT_BINARY_DIR}/armkin-io.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/armkin-io.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()

@@ -7,6 +7,9 @@
 //! - armkin/engine.hpp  forward and inverse kinematics of one arm
 //! - armkin/solve_result.hpp  options, limits and results of the complete solver
 //! - armkin/version.hpp the package version
+//!
+//! The arm-file loaders, armkin/loaders.hpp, are not included here: they are
+//! the separate library armkin::io (`pkg-config --static --libs armkin-io`).
 
 #include "armkin/arm.hpp"
 #include "armkin/engine.hpp"
