@@ -48,7 +48,7 @@ Line axisOf(const ArmDescription& d, int k) {
 
 }  // namespace
 
-ArmReport reportArm(const LoadedArm& arm) {
+ArmReport reportArm(const LoadedArm& arm, const Engine& engine) {
     const ArmDescription& d = arm.description;
     ArmReport r;
     r.letters.assign(d.JTYPE.data(), 6);
@@ -66,20 +66,11 @@ ArmReport reportArm(const LoadedArm& arm) {
     }
     if (r.wristMeets) r.toolFromWrist = norm(sub(d.armJointPos[6], r.wristCentre));
 
-    if (!r.wristMeets)
+    r.method = engine.solverMethod();
+    if (r.method == SolverMethod::general)
         r.warnings.push_back(
-            "the wrist axes do not meet in a point: arm and wrist are solved together by "
-            "iteration, which may miss solutions");
-    if (d.JTYPE[0] == 'R' && d.JTYPE[1] == 'R') {
-        const Line a0 = axisOf(d, 0), a1 = axisOf(d, 1);
-        Vec3 mid;
-        double gap = 0.0;
-        const bool crossing = closestPoint(a0, a1, mid, gap) && gap <= kTol;
-        if (!crossing)
-            r.warnings.push_back(
-                "the shoulder axis misses the waist axis: joints 0 to 2 go through a quartic "
-                "equation");
-    }
+            "no closed form fits this arm: the solver polishes numeric starts and may miss "
+            "branches");
     for (int k = 0; k < 6; ++k) {
         const JointRange& l = arm.limits[k];
         if (l.lower > l.upper) {

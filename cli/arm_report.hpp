@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <armkin/engine.hpp>
 #include <armkin/loaders.hpp>
 
 namespace armkin::cli {
@@ -13,10 +14,12 @@ struct ArmReport {
     bool wristMeets = false;  //!< the axes of joints 3, 4, 5 meet in one point
     Vec3 wristCentre;         //!< that point, world coordinates at zero
     double toolFromWrist = 0.0;
+    SolverMethod method = SolverMethod::none;
     std::vector<std::string> warnings;
 };
 
-//! Classifies a loaded arm (geometry at zero displacement, tolerance 1e-9).
-ArmReport reportArm(const LoadedArm& arm);
+//! Classifies a loaded arm (geometry at zero displacement, tolerance 1e-9)
+//! set up in engine.
+ArmReport reportArm(const LoadedArm& arm, const Engine& engine);
 
 }  // namespace armkin::cli

@@ -11,6 +11,7 @@
 //! one-line message on standard error, nothing on standard output, status 2.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ const char* const kUsage =
     "Usage: armkin check FILE [--base LINK] [--tip LINK]\n"
     "       armkin fk --arm FILE [--format text|csv|json]\n"
     "       armkin ik --arm FILE [--mode all|nearest|position] [--seed q0,...,q5]\n"
-    "                 [--format text|csv|json]\n"
+    "                 [--threads N] [--format text|csv|json]\n"
     "       armkin --help | --version\n"
     "\n"
     "FILE is a URDF (.urdf, .xml) or YAML arm file; --base and --tip name the ends\n"
@@ -48,10 +49,14 @@ const char* const kUsage =
     "ik reads poses in that form and writes one line per solution:\n"
     "pose-index q0 q1 q2 q3 q4 q5 position-error rotation-error status\n"
     "(pose-index counts input lines from 0; a pose without solution writes nothing).\n"
-    "  --mode all       every solution (default)\n"
-    "  --mode nearest   the solution nearest the seed\n"
+    "status is exact, converged or singular (one of a continuous family).\n"
+    "  --mode all       every solution within the file's joint limits, each to\n"
+    "                   1e-10 m and 1e-10 rad (default)\n"
+    "  --mode nearest   the solution nearest the seed among all branches\n"
     "  --mode position  joints 0 to 2 for the position, joints 3 to 5 from the seed\n"
-    "  --seed ...       six comma-separated joint values (default: zeros)\n";
+    "  --seed ...       six comma-separated joint values (default: zeros)\n"
+    "  --threads N      solve on N threads (0: every core; default 1); the output\n"
+    "                   is the same for any N\n";
 
 struct Options {
     std::string command;
@@ -59,6 +64,8 @@ struct Options {
     std::string base, tip;
     std::string mode = "all";
     Joints seed{};
+    bool seedGiven = false;
+    int threads = 1;
     Format format = Format::text;
 };
 
@@ -78,7 +85,8 @@ std::string parse(int argc, char** argv, Options& o) {
             inlineValue = true;
         }
         const bool takesValue = arg == "--arm" || arg == "--base" || arg == "--tip" ||
-                                arg == "--mode" || arg == "--seed" || arg == "--format";
+                                arg == "--mode" || arg == "--seed" || arg == "--format" ||
+                                arg == "--threads";
         if (!takesValue) {
             if (o.command == "check" && o.arm.empty() && arg.rfind("-", 0) != 0) {
                 o.arm = arg;
@@ -104,10 +112,18 @@ std::string parse(int argc, char** argv, Options& o) {
         } else if (arg == "--seed") {
             if (const std::string e = parseNumbers(value, o.seed); !e.empty())
                 return "--seed: " + e;
+            o.seedGiven = true;
+        } else if (arg == "--threads") {
+            char* end = nullptr;
+            const long n = std::strtol(value.c_str(), &end, 10);
+            if (*end != '\0' || n < 0 || n > 1024)
+                return "--threads takes a whole number from 0 (every core) to 1024";
+            o.threads = static_cast<int>(n);
         }
     }
     if (o.arm.empty()) return o.command == "check" ? "no arm file given" : "--arm FILE is needed";
-    if (o.command == "fk" && o.mode != "all") return "--mode is an option of ik";
+    if (o.command != "ik" && (o.mode != "all" || o.seedGiven || o.threads != 1))
+        return "--mode, --seed and --threads are options of ik";
     return "";
 }
 
@@ -123,7 +139,7 @@ int check(const LoadedArm& arm, const std::string& file) {
         std::fprintf(stderr, "armkin: %s: %s\n", file.c_str(), describe(r).c_str());
         return kUsageError;
     }
-    const ArmReport r = reportArm(arm);
+    const ArmReport r = reportArm(arm, engine);
     std::printf("file    %s\n", file.c_str());
     if (!arm.name.empty()) std::printf("name    %s\n", arm.name.c_str());
     std::printf("joints  %s (joints 0 to 2: %.3s)\n", r.letters.c_str(), r.letters.c_str());
@@ -133,6 +149,11 @@ int check(const LoadedArm& arm, const std::string& file) {
     } else {
         std::printf("wrist   the axes of joints 3 to 5 do not meet in a point\n");
     }
+    const char* method = r.method == SolverMethod::sphericalWrist ? "closed form, spherical wrist"
+                         : r.method == SolverMethod::parallelAxes
+                             ? "closed form, three parallel axes"
+                             : "numeric starts, polished";
+    std::printf("solver  %s\n", method);
     for (int k = 0; k < 6; ++k) {
         std::printf("joint %d %-12s %s  limits [%.6g, %.6g]\n", k, arm.jointNames[k].c_str(),
                     arm.description.JTYPE[k] == 'R' ? "turns " : "slides", arm.limits[k].lower,
@@ -171,20 +192,55 @@ int forward(Engine& engine, const Options& o) {
     return 0;
 }
 
-int inverse(Engine& engine, const Options& o) {
+const char* statusName(SolutionStatus s) {
+    switch (s) {
+    case SolutionStatus::Exact: return "exact";
+    case SolutionStatus::Converged: return "converged";
+    case SolutionStatus::Singular: return "singular";
+    }
+    return "?";
+}
+
+//! Poses solved together by the batch solver, in input order.
+constexpr std::size_t kBatch = 512;
+
+int inverse(Engine& engine, const LoadedArm& arm, const Options& o) {
     Output out(stdout, o.format);
-    const IkMode mode = o.mode == "nearest"    ? IkMode::cp
-                        : o.mode == "position" ? IkMode::positionOnly
-                                               : IkMode::ptp;
-    SolutionSet found;
+    SolveOptions options;
+    options.limits = jointLimits(arm.limits);
+    options.seed = o.seed;
+    std::vector<Pose> poses;
+    std::vector<long> indices;
+    std::vector<SolveResult> results(kBatch);
+    auto flush = [&] {
+        engine.solveBatch(poses, options, results, o.threads);
+        for (std::size_t i = 0; i < poses.size(); ++i)
+            for (int k = 0; k < results[i].count; ++k)
+                out.solution(indices[i], results[i].solutions[k],
+                             statusName(results[i].solutions[k].status));
+        poses.clear();
+        indices.clear();
+    };
+    SolutionSet written;
     eachRecord<12>([&](const std::array<double, 12>& v, long index) {
         Pose target;
         target.position = {v[0], v[1], v[2]};
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) target.rotation[r][c] = v[3 + 3 * r + c];
-        engine.inverse(target, o.seed, mode, found);
-        for (int k = 0; k < found.count; ++k) out.solution(index, found.solutions[k], "converged");
+        if (o.mode == "all") {
+            poses.push_back(target);
+            indices.push_back(index);
+            if (poses.size() == kBatch) flush();
+        } else if (o.mode == "nearest") {
+            Solution s;
+            if (engine.nearest(target, o.seed, options, s)) out.solution(index, s, statusName(s.status));
+        } else {
+            engine.inverse(target, o.seed, IkMode::positionOnly, written);
+            for (int k = 0; k < written.count; ++k)
+                out.solution(index, written.solutions[k], "converged");
+        }
     });
+    if (!poses.empty()) flush();
     return 0;
 }
 
@@ -218,7 +274,7 @@ int run(int argc, char** argv) {
         std::fprintf(stderr, "armkin: %s: %s\n", o.arm.c_str(), describe(r).c_str());
         return kUsageError;
     }
-    return o.command == "fk" ? forward(engine, o) : inverse(engine, o);
+    return o.command == "fk" ? forward(engine, o) : inverse(engine, loaded.arm, o);
 }
 
 }  // namespace armkin::cli

@@ -57,4 +57,17 @@ TEST(ConsoleOptions, EncodingsOfTheSameSession) {
     EXPECT_NE(utf8.out, plain.out);
 }
 
+TEST(ConsoleOptions, ArmFromAFile) {
+    // The same arm in both formats: the same dialogue, with its own letters.
+    const std::string input = "1\n0.3 0.1 0.2 0.4 0.5 0.6\nx\n2\n0.3 0.1 0.2 0.4 0.5 0.6\nk\n\n0\n";
+    const RunResult urdf = runProgram(
+        ARMCONSOLE_PATH, {"--arm", ARMKIN_ARMS_DIR "/cylindrical_sliding.urdf", "--encoding", "utf-8"}, input);
+    const RunResult yaml = runProgram(
+        ARMCONSOLE_PATH, {"--arm", ARMKIN_ARMS_DIR "/cylindrical_sliding.yaml", "--encoding", "utf-8"}, input);
+    ASSERT_TRUE(urdf.exitedWith(0)) << urdf.err;
+    EXPECT_EQ(urdf.out.rfind("\nJTYPE=RSSRRR\n", 0), 0u) << urdf.out;
+    EXPECT_EQ(urdf.out, yaml.out);
+    EXPECT_NE(urdf.out, fromCp932(runConsole(input).out));
+}
+
 }  // namespace

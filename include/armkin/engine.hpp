@@ -49,6 +49,14 @@ struct SolutionSet {
     int count = 0;  //!< solutions[0 .. count-1] are meaningful
 };
 
+//! How the complete solver takes an arm apart (Engine::solverMethod).
+enum class SolverMethod {
+    none,            //!< no arm set up
+    sphericalWrist,  //!< closed form: joints 0..2 place the wrist centre, then the wrist
+    parallelAxes,    //!< closed form: axes 1, 2, 3 parallel, axes 4 and 5 meet
+    general,         //!< numeric starts, each polished; may miss branches
+};
+
 class Engine {
 public:
     //! An engine with no arm; set one up before anything else.
@@ -67,6 +75,8 @@ public:
     bool ready() const noexcept;
     //! The arm last set up (all zero before the first).
     const ArmDescription& arm() const noexcept;
+    //! How the complete solver solves this arm.
+    SolverMethod solverMethod() const noexcept;
 
     //! Tool pose of joint vector q. Writes out; returns false and leaves out
     //! alone when no arm is set up.

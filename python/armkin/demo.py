@@ -1,7 +1,7 @@
 """python3 -m armkin.demo OUTDIR: pictures of the solutions and of the
 workspace for the built-in arm and for an example arm file.
 
-The example arm is arms/offset-wrist-parallel-axes.urdf (found beside the
+The example arm is arms/spherical_wrist_offsets.urdf (found beside the
 package's sources, or from the ARMKIN_ARMS directory); without it only the
 built-in arm is drawn.
 """
@@ -20,7 +20,7 @@ def _example_arm():
     dirs = [os.environ.get("ARMKIN_ARMS", ""), os.path.join(here, "..", "..", "..", "arms"),
             os.path.join(here, "..", "..", "arms")]
     for d in dirs:
-        for name in ("spherical-wrist-offsets.urdf", "offset-wrist-parallel-axes.urdf"):
+        for name in ("spherical_wrist_offsets.urdf", "offset_wrist_parallel.urdf"):
             path = os.path.join(d, name)
             if d and os.path.isfile(path) and hasattr(armkin.Arm, "from_urdf"):
                 return name.rsplit(".", 1)[0], armkin.Arm.from_urdf(path)

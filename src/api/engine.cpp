@@ -91,6 +91,16 @@ bool Engine::ready() const noexcept { return impl_->ready; }
 
 const ArmDescription& Engine::arm() const noexcept { return impl_->arm; }
 
+SolverMethod Engine::solverMethod() const noexcept {
+    if (!impl_->ready) return SolverMethod::none;
+    switch (impl_->solverModel.kind) {
+    case kin::WristKind::Spherical: return SolverMethod::sphericalWrist;
+    case kin::WristKind::ParallelAxes: return SolverMethod::parallelAxes;
+    case kin::WristKind::General: return SolverMethod::general;
+    }
+    return SolverMethod::general;
+}
+
 bool Engine::frames(const Joints& q, std::array<Frame, 8>& out) noexcept {
     if (!impl_->ready) return false;
     kin::Engine& e = impl_->engine;
