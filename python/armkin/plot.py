@@ -28,6 +28,21 @@ def _solve_all(arm, T):
     return np.asarray(arm.ik_ptp(T))
 
 
+def _branches(arm, Q):
+    """The distinct configurations among solutions Q: copies 2 pi apart of a
+    turning joint (listed when the limits hold several) look the same."""
+    Q = np.asarray(Q, dtype=float).reshape(-1, 6)
+    turning = np.array([t == "R" for t in arm.joint_types])
+    wrapped = Q.copy()
+    wrapped[:, turning] = np.angle(np.exp(1j * Q[:, turning]))
+    keep, seen = [], []
+    for q, w in zip(Q, wrapped):
+        if not any(np.max(np.abs(np.angle(np.exp(1j * (w - v))))) < 1e-6 for v in seen):
+            seen.append(w)
+            keep.append(q)
+    return np.array(keep).reshape(-1, 6)
+
+
 def _reach(arm):
     """A radius around the base that holds the whole arm at any pose."""
     F = arm.frames(np.zeros(6))
@@ -61,7 +76,7 @@ def _cube_limits(ax, centre, half):
 
 def solutions(arm, T, path, solver=None, max_columns=4):
     """Draws every solution of the 4x4 pose T as a 3-D stick figure, side by
-    side, each with the target frame marked (X red, Y green, Z blue), and
+    side (copies 2 pi apart of a turning joint drawn once), each with the target frame marked (X red, Y green, Z blue), and
     writes the picture to path (.png or .svg).
 
     solver(arm, T) gives the (n, 6) solutions; by default every branch
@@ -69,7 +84,8 @@ def solutions(arm, T, path, solver=None, max_columns=4):
     Returns the figure.
     """
     T = np.asarray(T, dtype=float)
-    Q = np.asarray(solver(arm, T) if solver else _solve_all(arm, T)).reshape(-1, 6)
+    listed = np.asarray(solver(arm, T) if solver else _solve_all(arm, T)).reshape(-1, 6)
+    Q = _branches(arm, listed)
     n = max(len(Q), 1)
     cols = min(n, max_columns)
     rows = math.ceil(n / cols)
@@ -96,15 +112,18 @@ def solutions(arm, T, path, solver=None, max_columns=4):
     handles, labels = fig.axes[0].get_legend_handles_labels()
     fig.legend(handles, labels, loc="lower center", ncol=len(labels), fontsize=8, frameon=False)
     p = T[:3, 3]
-    fig.suptitle(f"{len(Q)} solutions for the tool at ({p[0]:.3f}, {p[1]:.3f}, {p[2]:.3f}) m"
-                 f"{' - ' + arm.name if arm.name else ''}", fontsize=11)
+    copies = (f" ({len(listed)} with the copies 2\u03c0 apart inside the limits)"
+              if len(listed) > len(Q) else "")
+    fig.suptitle(f"{len(Q)} solutions{copies} for the tool at ({p[0]:.3f}, {p[1]:.3f}, "
+                 f"{p[2]:.3f}) m{' - ' + arm.name if arm.name else ''}", fontsize=11)
     fig.savefig(path)
     plt.close(fig)
     return fig
 
 
 def workspace(arm, plane, path, rotation=None, offset=0.0, resolution=61, solver=None):
-    """Maps how many inverse-kinematics solutions each point of a slice
+    """Maps how many distinct inverse-kinematics solutions (copies 2 pi
+    apart counted once) each point of a slice
     through the workspace has, for one tool orientation, and writes the
     picture to path (.png or .svg).
 
@@ -129,7 +148,7 @@ def workspace(arm, plane, path, rotation=None, offset=0.0, resolution=61, solver
         for i, ua in enumerate(u):
             T[a, 3], T[b, 3], T[c, 3] = ua, vb, offset
             Q = solver(arm, T) if solver else _solve_all(arm, T)
-            counts[j, i] = len(Q)
+            counts[j, i] = len(_branches(arm, Q))
     fig, ax = plt.subplots(figsize=(6.4, 5.4), constrained_layout=True)
     top = max(int(counts.max()), 1)
     cmap = plt.get_cmap("viridis", top + 1)
