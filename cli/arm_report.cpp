@@ -67,7 +67,7 @@ ArmReport reportArm(const LoadedArm& arm, const Engine& engine) {
     if (r.wristMeets) r.toolFromWrist = norm(sub(d.armJointPos[6], r.wristCentre));
 
     r.method = engine.solverMethod();
-    if (r.method == SolverMethod::general)
+    if (r.method == SolverMethod::General)
         r.warnings.push_back(
             "no closed form fits this arm: the solver polishes numeric starts and may miss "
             "branches");

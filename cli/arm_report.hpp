@@ -14,7 +14,7 @@ struct ArmReport {
     bool wristMeets = false;  //!< the axes of joints 3, 4, 5 meet in one point
     Vec3 wristCentre;         //!< that point, world coordinates at zero
     double toolFromWrist = 0.0;
-    SolverMethod method = SolverMethod::none;
+    SolverMethod method = SolverMethod::None;
     std::vector<std::string> warnings;
 };
 

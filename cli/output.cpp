@@ -10,9 +10,9 @@ void number(std::FILE* out, double v) { std::fprintf(out, "%.17g", v); }
 }  // namespace
 
 bool parseFormat(const std::string& name, Format& out) {
-    if (name == "text") out = Format::text;
-    else if (name == "csv") out = Format::csv;
-    else if (name == "json") out = Format::json;
+    if (name == "text") out = Format::Text;
+    else if (name == "csv") out = Format::Csv;
+    else if (name == "json") out = Format::Json;
     else return false;
     return true;
 }
@@ -22,7 +22,7 @@ void Output::pose(const Pose& p) {
                           p.rotation[0][1], p.rotation[0][2], p.rotation[1][0], p.rotation[1][1],
                           p.rotation[1][2], p.rotation[2][0], p.rotation[2][1], p.rotation[2][2]};
     switch (format_) {
-    case Format::json:
+    case Format::Json:
         std::fputs("{\"position\":[", out_);
         for (int i = 0; i < 3; ++i) {
             if (i > 0) std::fputc(',', out_);
@@ -39,13 +39,13 @@ void Output::pose(const Pose& p) {
         }
         std::fputs("]}\n", out_);
         return;
-    case Format::csv:
+    case Format::Csv:
         if (!headerDone_) std::fputs("x,y,z,r11,r12,r13,r21,r22,r23,r31,r32,r33\n", out_);
         headerDone_ = true;
         [[fallthrough]];
-    case Format::text:
+    case Format::Text:
         for (int i = 0; i < 12; ++i) {
-            if (i > 0) std::fputc(format_ == Format::csv ? ',' : ' ', out_);
+            if (i > 0) std::fputc(format_ == Format::Csv ? ',' : ' ', out_);
             number(out_, v[i]);
         }
         std::fputc('\n', out_);
@@ -53,9 +53,10 @@ void Output::pose(const Pose& p) {
     }
 }
 
-void Output::solution(long poseIndex, const Solution& s, const char* status) {
+void Output::solution(long poseIndex, const Solution& s, bool truncated) {
+    const char* status = name(s.status);
     switch (format_) {
-    case Format::json:
+    case Format::Json:
         std::fprintf(out_, "{\"pose\":%ld,\"q\":[", poseIndex);
         for (int i = 0; i < 6; ++i) {
             if (i > 0) std::fputc(',', out_);
@@ -65,15 +66,13 @@ void Output::solution(long poseIndex, const Solution& s, const char* status) {
         number(out_, s.positionError);
         std::fputs(",\"rotation_error\":", out_);
         number(out_, s.rotationError);
-        std::fprintf(out_, ",\"status\":\"%s\"}\n", status);
+        std::fprintf(out_, ",\"status\":\"%s\"%s}\n", status, truncated ? ",\"truncated\":true" : "");
         return;
-    case Format::csv:
-        if (!headerDone_)
-            std::fputs("pose,q0,q1,q2,q3,q4,q5,position_error,rotation_error,status\n", out_);
-        headerDone_ = true;
+    case Format::Csv:
+        csvHeader();
         [[fallthrough]];
-    case Format::text: {
-        const char sep = format_ == Format::csv ? ',' : ' ';
+    case Format::Text: {
+        const char sep = format_ == Format::Csv ? ',' : ' ';
         std::fprintf(out_, "%ld", poseIndex);
         for (double q : s.joints) {
             std::fputc(sep, out_);
@@ -86,6 +85,32 @@ void Output::solution(long poseIndex, const Solution& s, const char* status) {
         std::fprintf(out_, "%c%s\n", sep, status);
         return;
     }
+    }
+}
+
+void Output::csvHeader() {
+    if (!headerDone_) std::fputs("pose,q0,q1,q2,q3,q4,q5,position_error,rotation_error,status\n", out_);
+    headerDone_ = true;
+}
+
+void Output::none(long poseIndex, Status why, const char* detail) {
+    switch (format_) {
+    case Format::Json:
+        std::fprintf(out_, "{\"pose\":%ld,\"status\":\"%s\",\"reason\":\"", poseIndex, name(why));
+        // The reasons are the library's own plain sentences; escape anyway.
+        for (const char* c = detail; *c != '\0'; ++c) {
+            if (*c == '"' || *c == '\\') std::fputc('\\', out_);
+            std::fputc(static_cast<unsigned char>(*c) < 0x20 ? ' ' : *c, out_);
+        }
+        std::fputs("\"}\n", out_);
+        return;
+    case Format::Csv:
+        csvHeader();
+        std::fprintf(out_, "%ld,,,,,,,,,%s\n", poseIndex, name(why));
+        return;
+    case Format::Text:
+        std::fprintf(out_, "%ld none %s\n", poseIndex, name(why));
+        return;
     }
 }
 

@@ -9,7 +9,7 @@
 
 namespace armkin::cli {
 
-enum class Format { text, csv, json };
+enum class Format { Text, Csv, Json };
 
 //! Parses "text", "csv" or "json"; false for anything else.
 bool parseFormat(const std::string& name, Format& out);
@@ -20,10 +20,16 @@ public:
 
     //! One pose: x y z r11 r12 r13 r21 r22 r23 r31 r32 r33.
     void pose(const Pose& p);
-    //! One solution of the pose on input line poseIndex (counted from 0).
-    void solution(long poseIndex, const Solution& s, const char* status);
+    //! One solution of the pose on input line poseIndex (counted from 0);
+    //! truncated marks a pose whose list was cut (json only: the text and
+    //! csv records say so on standard error).
+    void solution(long poseIndex, const Solution& s, bool truncated = false);
+    //! A pose without solution: why, as a Status name ("out_of_reach"), and
+    //! in words (json only).
+    void none(long poseIndex, Status why, const char* detail);
 
 private:
+    void csvHeader();
     std::FILE* out_;
     Format format_;
     bool headerDone_ = false;

@@ -42,7 +42,7 @@ int main() {
 
     // Every solution of that pose; the start vector only seeds the search.
     armkin::SolutionSet found;
-    engine.inverse(pose, armkin::Joints{}, armkin::IkMode::ptp, found);
+    engine.inverse(pose, armkin::Joints{}, armkin::IkMode::Ptp, found);
 
     bool allGood = found.count > 0;
     for (int k = 0; k < found.count; ++k) {

@@ -33,7 +33,7 @@ void check(const armkin::LoadResult& r) {
     armkin::Engine engine;
     FUZZ_CHECK(engine.setUp(r.arm.description));
     armkin::Pose pose;
-    FUZZ_CHECK(engine.forward({0.1, 0.2, 0.3, 0.4, 0.5, 0.6}, pose));
+    FUZZ_CHECK(engine.forward({0.1, 0.2, 0.3, 0.4, 0.5, 0.6}, pose) == armkin::Status::Ok);
 }
 
 }  // namespace

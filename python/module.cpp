@@ -217,7 +217,7 @@ public:
         const armkin::Pose target = poseOf(realArray(T, "T", {4, 4}, false).data(), "T");
         const armkin::Joints s = jointsArg(seed, "seed");
         armkin::Solution out;
-        if (!engine_.nearest(target, s, options(), out)) return py::none();
+        if (engine_.nearest(target, s, options(), out) != armkin::Status::Ok) return py::none();
         Array q({py::ssize_t{6}});
         for (int i = 0; i < 6; ++i) q.mutable_data()[i] = out.joints[i];
         return q;
@@ -241,26 +241,6 @@ public:
     }
 
 private:
-    static const char* statusName(armkin::SolutionStatus s) {
-        switch (s) {
-        case armkin::SolutionStatus::Exact: return "exact";
-        case armkin::SolutionStatus::Converged: return "converged";
-        case armkin::SolutionStatus::Singular: return "singular";
-        }
-        return "?";
-    }
-    static const char* reasonName(armkin::SolveStatus s) {
-        switch (s) {
-        case armkin::SolveStatus::Solved: return "solved";
-        case armkin::SolveStatus::OutOfReach: return "out of reach";
-        case armkin::SolveStatus::NotConverged: return "not converged";
-        case armkin::SolveStatus::OutsideLimits: return "outside limits";
-        case armkin::SolveStatus::InvalidInput: return "invalid input";
-        case armkin::SolveStatus::UnsupportedArm: return "unsupported arm";
-        }
-        return "?";
-    }
-
     //! The (n,6) joints, or with info the tuple (joints, details).
     static py::object solutionsObject(const armkin::SolveResult& r, bool info) {
         const auto n = static_cast<py::ssize_t>(r.count);
@@ -272,14 +252,14 @@ private:
             for (int i = 0; i < 6; ++i) q.mutable_data()[6 * k + i] = r.solutions[k].joints[i];
             pe.mutable_data()[k] = r.solutions[k].positionError;
             re.mutable_data()[k] = r.solutions[k].rotationError;
-            status.append(statusName(r.solutions[k].status));
+            status.append(armkin::name(r.solutions[k].status));
         }
         if (!info) return q;
         py::dict d;
         d["position_error"] = pe;
         d["rotation_error"] = re;
         d["status"] = status;
-        d["reason"] = reasonName(r.status);
+        d["reason"] = armkin::name(r.status);
         return py::make_tuple(q, d);
     }
 
@@ -394,7 +374,7 @@ PYBIND11_MODULE(_armkin, m) {
         .def(
             "ik_ptp",
             [](Arm& a, const py::handle& T, const py::handle& seed) {
-                return a.written(T, seed, armkin::IkMode::ptp);
+                return a.written(T, seed, armkin::IkMode::Ptp);
             },
             py::arg("T"), py::arg("seed") = py::none(),
             "The console's PTP mode: every solution the decomposition finds from seed "
@@ -402,7 +382,7 @@ PYBIND11_MODULE(_armkin, m) {
         .def(
             "ik_cp",
             [](Arm& a, const py::handle& T, const py::handle& seed) {
-                return a.written(T, seed, armkin::IkMode::cp);
+                return a.written(T, seed, armkin::IkMode::Cp);
             },
             py::arg("T"), py::arg("seed"),
             "The console's CP mode: the solution the iteration reaches from seed, as a "
@@ -410,7 +390,7 @@ PYBIND11_MODULE(_armkin, m) {
         .def(
             "ik_position",
             [](Arm& a, const py::handle& T, const py::handle& seed) {
-                return a.written(T, seed, armkin::IkMode::positionOnly);
+                return a.written(T, seed, armkin::IkMode::PositionOnly);
             },
             py::arg("T"), py::arg("seed"),
             "The console's position-only mode: joints 0 to 2 for the position of T, joints "

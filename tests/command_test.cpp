@@ -77,7 +77,7 @@ TEST(Command, ForwardThenInverseFindsTheTypedVectors) {
         "1 2 3\n"
         "-0.5,1.0,-1.2,2.0,-0.7,0.3\n";
     const RunResult fk = armkin({"fk", "--arm", arm}, typed);
-    ASSERT_TRUE(fk.exitedWith(0));
+    ASSERT_TRUE(fk.exitedWith(1));  // a line was refused
     EXPECT_EQ(fk.err, "armkin: line 3: expected 6 numbers, got 3; skipped\n");
     const auto poses = numbersPerLine(fk.out, 0);
     ASSERT_EQ(poses.size(), 2u);
@@ -121,9 +121,46 @@ TEST(Command, FormatsAndModes) {
                                        "0,0,0,0.4,0.5,0.6"},
                                       pose.out);
     EXPECT_EQ(numbersPerLine(position.out, 1).size(), 4u);
-    const RunResult far = armkin({"ik", "--arm", arm}, "0 0 9 1 0 0 0 1 0 0 0 1\n");
-    EXPECT_TRUE(far.exitedWith(0));
-    EXPECT_EQ(far.out, "");  // no solution, no line
+}
+
+TEST(Command, EveryPoseWithoutAnswerSaysWhyAndRefusedLinesSetTheStatus) {
+    const std::string arm = kArms + "/spherical_wrist_offsets.yaml";
+    struct Case {
+        std::string input;
+        std::vector<std::string> extra;
+        std::string out;  // text format
+        int status;
+    };
+    const std::string identity = " 1 0 0 0 1 0 0 0 1\n";
+    const Case cases[] = {
+        {"0 0 9" + identity, {}, "0 none out_of_reach\n", 0},
+        {"0 0 9" + identity, {"--mode", "nearest"}, "0 none out_of_reach\n", 0},
+        {"0.3 0 0.8 2 0 0 0 1 0 0 0 1\n", {}, "0 none invalid_input\n", 1},
+        {"0.3 0 0.8 1.0001 0 0 0 1 0 0 0 1\n", {"--mode", "nearest"}, "0 none invalid_input\n", 1},
+        {"0.3 0 0.8 -1 0 0 0 1 0 0 0 1\n", {"--mode", "position"}, "0 none invalid_input\n", 1},
+        {"x\n1 2\n", {}, "", 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"ik", "--arm", arm};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const RunResult r = armkin(args, c.input);
+        EXPECT_TRUE(r.exitedWith(c.status)) << c.input;
+        EXPECT_EQ(r.out, c.out) << c.input;
+        EXPECT_EQ(r.err.empty(), c.status == 0) << r.err;
+    }
+    // The machine-readable record in the other formats, and the repair.
+    const std::string bent = "0.3 0 0.8 2 0 0 0 1 0 0 0 1\n";
+    EXPECT_EQ(armkin({"ik", "--arm", arm, "--format", "csv"}, "0 0 9" + identity).out,
+              "pose,q0,q1,q2,q3,q4,q5,position_error,rotation_error,status\n0,,,,,,,,,out_of_reach\n");
+    EXPECT_EQ(armkin({"ik", "--arm", arm, "--format", "json"}, bent).out.rfind(
+                  "{\"pose\":0,\"status\":\"invalid_input\",\"reason\":\"the rotation is not orthonormal", 0),
+              0u);
+    const RunResult repaired = armkin({"ik", "--arm", arm, "--orthonormalize"}, bent);
+    EXPECT_TRUE(repaired.exitedWith(0));
+    for (const auto& row : numbersPerLine(repaired.out, 1)) {
+        // Measured against the matrix as given: |diag(2,1,1) - I|_F = 1.
+        EXPECT_NEAR(row[8], 2.0 * std::asin(1.0 / (2.0 * std::sqrt(2.0))), 1e-12);
+    }
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST(SolverBatch, SameResultsForAnyThreadCount) {
         for (std::size_t i = 0; i < targets.size(); ++i) {
             solved += solveAll(rig.model, rig.ws, targets[i], o, serial[i]) > 0;
         }
-        EXPECT_EQ(serial[17].status, SolveStatus::OutOfReach);
+        EXPECT_EQ(serial[17].status, Status::OutOfReach);
         for (int threads : {1, 2, 3, 7}) {
             std::vector<SolveResult> batch(targets.size());
             EXPECT_EQ(solveBatch(rig.model, targets, o, batch, threads), solved);

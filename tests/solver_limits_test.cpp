@@ -1,5 +1,5 @@
-// Joint limits: results outside are dropped, the copies 2 pi apart inside
-// are listed, the seed order and the nearest solution; tracking.
+// Joint limits: results outside are dropped, every branch comes before the
+// copies 2 pi apart inside, the seed order and the nearest solution; tracking.
 
 #include <gtest/gtest.h>
 
@@ -26,36 +26,50 @@ protected:
     }
 };
 
-TEST_F(SolverLimits, CopiesInsideWideLimitsAreListed) {
-    SolveOptions free;
-    SolveOptions wide;
-    // Joints 0 and 5 may turn twice round, the others once: every branch
-    // (each in (-pi, pi]) has two copies of joints 0 and 5 inside.
-    for (int k = 0; k < 6; ++k) {
-        const double reach = (k == 0 || k == 5) ? 2.0 * M_PI - 1e-9 : M_PI;
-        wide.limits.lower[k] = -reach;
-        wide.limits.upper[k] = reach;
-    }
-    SolveResult base, copies;
-    for (int i = 0; i < 100; ++i) {
-        const Frame t = rig.target(draw());
-        solveAll(rig.model, rig.ws, t, free, base);
-        solveAll(rig.model, rig.ws, t, wide, copies);
-        ASSERT_EQ(copies.count, 4 * base.count);
-        for (int k = 0; k < copies.count; ++k) {
-            const Solution& s = copies.solutions[k];
-            EXPECT_LE(s.positionError, 1e-10);
-            EXPECT_LE(s.rotationError, 1e-10);
-            for (int j = 0; j < 6; ++j) {
-                EXPECT_GE(s.joints[j], wide.limits.lower[j]);
-                EXPECT_LE(s.joints[j], wide.limits.upper[j]);
+TEST_F(SolverLimits, EveryBranchComesBeforeAnyCopy) {
+    // Rows: limits of joints 0 and 5 at two turns and the rest at one, where
+    // each branch has 4 copies; then +-2 pi on all six joints, where the
+    // copies (2^6 per branch) overflow any list sized for branches alone.
+    struct Case {
+        std::array<double, 6> reach;
+        int copiesPerBranch;
+    };
+    const double twoTurns = 2.0 * M_PI - 1e-9;
+    const Case cases[] = {{{twoTurns, M_PI, M_PI, M_PI, M_PI, twoTurns}, 4},
+                          {{twoTurns, twoTurns, twoTurns, twoTurns, twoTurns, twoTurns}, 64}};
+    for (const Case& c : cases) {
+        SolveOptions free;
+        SolveOptions wide;
+        for (int k = 0; k < 6; ++k) {
+            wide.limits.lower[k] = -c.reach[k];
+            wide.limits.upper[k] = c.reach[k];
+        }
+        SolveOptions all = wide;
+        all.copies = Copies::All;
+        SolveResult base, branches, copies;
+        for (int i = 0; i < 20; ++i) {
+            const Frame t = rig.target(draw());
+            solveAll(rig.model, rig.ws, t, free, base);
+            solveAll(rig.model, rig.ws, t, wide, branches);
+            solveAll(rig.model, rig.ws, t, all, copies);
+            ASSERT_EQ(branches.count, base.count);
+            ASSERT_EQ(copies.branches, base.count);
+            ASSERT_EQ(copies.count, c.copiesPerBranch * base.count);
+            EXPECT_FALSE(copies.truncated);
+            for (int k = 0; k < copies.count; ++k) {
+                const Solution& s = copies.solutions[k];
+                EXPECT_LE(s.positionError, 1e-10);
+                EXPECT_LE(s.rotationError, 1e-10);
+                for (int j = 0; j < 6; ++j) {
+                    EXPECT_GE(s.joints[j], wide.limits.lower[j]);
+                    EXPECT_LE(s.joints[j], wide.limits.upper[j]);
+                }
+                // The first entries are the branches, each once.
+                if (k < base.count) {
+                    EXPECT_EQ(s.joints, branches.solutions[k].joints);
+                }
+                EXPECT_TRUE(contains(rig.model.model, base, s.joints, 1e-9));
             }
-            for (int j = 0; j < k; ++j) {
-                double gap = 0.0;
-                for (int c = 0; c < 6; ++c) gap = std::fmax(gap, std::fabs(s.joints[c] - copies.solutions[j].joints[c]));
-                EXPECT_GT(gap, 1e-6);
-            }
-            EXPECT_TRUE(contains(rig.model.model, base, s.joints, 1e-9));
         }
     }
 }
@@ -85,7 +99,7 @@ TEST_F(SolverLimits, ResultsOutsideAreDropped) {
         EXPECT_EQ(kept.count, inside);
         dropped += all.count - inside;
         if (all.count > 0 && inside == 0) {
-            EXPECT_EQ(kept.status, SolveStatus::OutsideLimits);
+            EXPECT_EQ(kept.status, Status::OutsideLimits);
         }
     }
     EXPECT_GT(dropped, 200);

@@ -43,7 +43,7 @@ TEST(SolverSingular, RepresentativesOfEachFamily) {
         SolveResult r;
         const Frame t = rig.target(c.q);
         EXPECT_EQ(solveAll(rig.model, rig.ws, t, o, r), c.count);
-        EXPECT_EQ(r.status, SolveStatus::Solved);
+        EXPECT_EQ(r.status, Status::Ok);
         int singular = 0;
         for (int k = 0; k < r.count; ++k) {
             EXPECT_LE(r.solutions[k].positionError, 1e-10);
@@ -85,21 +85,21 @@ TEST(SolverSingular, FailuresSayWhy) {
     Frame far = rig.target(Joints{});
     far.O = {5.0, 0.0, 1.1};  // 5 from the waist: beyond the 3.1 reach
     EXPECT_EQ(solveAll(rig.model, rig.ws, far, o, r), 0);
-    EXPECT_EQ(r.status, SolveStatus::OutOfReach);
+    EXPECT_EQ(r.status, Status::OutOfReach);
 
     Frame bad = rig.target(Joints{});
     bad.O.x = std::nan("");
     EXPECT_EQ(solveAll(rig.model, rig.ws, bad, o, r), 0);
-    EXPECT_EQ(r.status, SolveStatus::InvalidInput);
+    EXPECT_EQ(r.status, Status::InvalidInput);
 
     SolveOptions zeroTol;
     zeroTol.positionTolerance = 0.0;
     EXPECT_EQ(solveAll(rig.model, rig.ws, rig.target(Joints{}), zeroTol, r), 0);
-    EXPECT_EQ(r.status, SolveStatus::InvalidInput);
+    EXPECT_EQ(r.status, Status::InvalidInput);
 
     SolverModel unbuilt;
     EXPECT_EQ(solveAll(unbuilt, rig.ws, rig.target(Joints{}), o, r), 0);
-    EXPECT_EQ(r.status, SolveStatus::UnsupportedArm);
+    EXPECT_EQ(r.status, Status::NoArm);
 }
 
 }  // namespace

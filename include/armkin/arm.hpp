@@ -5,14 +5,15 @@
 #include <array>
 #include <string>
 
+#include "armkin/status.hpp"
 #include "armkin/types.hpp"
 
 namespace armkin {
 
 //! Letters of ArmDescription::JTYPE.
 enum class JointType : char {
-    turning = 'R',  //!< turns its frame about the frame's own Z axis (radians)
-    sliding = 'S',  //!< slides its frame along the frame's own X axis (metres)
+    Turning = 'R',  //!< turns its frame about the frame's own Z axis (radians)
+    Sliding = 'S',  //!< slides its frame along the frame's own X axis (metres)
 };
 
 //! A six-joint arm at zero displacement. Entry 6 of the joint arrays is the
@@ -35,14 +36,14 @@ ArmDescription builtinArm() noexcept;
 
 //! Why a description was refused.
 enum class SetupError {
-    none = 0,
-    jointCount,          //!< JTYPE does not hold exactly 6 letters before its NUL
-    unknownJointType,    //!< a letter other than 'R' and 'S'
-    slidingWristJoint,   //!< joint 3, 4 or 5 is 'S': the wrist solver turns them
-    nonFinite,           //!< a position or axis component is NaN or infinite
-    axisNotUnit,         //!< an axis whose length differs from 1 by more than kAxisTolerance
-    axesNotOrthogonal,   //!< two axes whose dot product exceeds kAxisTolerance
-    axesNotRightHanded,  //!< X x Y differs from Z by more than kAxisTolerance
+    None = 0,
+    JointCount,          //!< JTYPE does not hold exactly 6 letters before its NUL
+    UnknownJointType,    //!< a letter other than 'R' and 'S'
+    SlidingWristJoint,   //!< joint 3, 4 or 5 is 'S': the wrist solver turns them
+    NonFinite,           //!< a position or axis component is NaN or infinite
+    AxisNotUnit,         //!< an axis whose length differs from 1 by more than kAxisTolerance
+    AxesNotOrthogonal,   //!< two axes whose dot product exceeds kAxisTolerance
+    AxesNotRightHanded,  //!< X x Y differs from Z by more than kAxisTolerance
 };
 
 //! Tolerance of the axis checks: | |v| - 1 |, |u . v| and |X x Y - Z|
@@ -51,17 +52,20 @@ inline constexpr double kAxisTolerance = 1e-9;
 
 //! Which entry of the description an error is about.
 enum class DescriptionEntry {
-    letters = -2,  //!< JTYPE
-    base = -1,     //!< armBasePos / armBaseAxes
-    joint0 = 0, joint1, joint2, joint3, joint4, joint5,
-    tool = 6,      //!< entry 6 of armJointPos / armJointAxes
+    Letters = -2,  //!< JTYPE
+    Base = -1,     //!< armBasePos / armBaseAxes
+    Joint0 = 0, Joint1, Joint2, Joint3, Joint4, Joint5,
+    Tool = 6,      //!< entry 6 of armJointPos / armJointAxes
 };
 
-//! Outcome of a set-up.
+//! Outcome of a set-up: status Ok, or InvalidArm with the error and the
+//! entry it is about.
 struct SetupResult {
-    SetupError error = SetupError::none;
-    DescriptionEntry entry = DescriptionEntry::letters;  //!< meaningful when error != none
-    explicit operator bool() const noexcept { return error == SetupError::none; }
+    Status status = Status::Ok;
+    SetupError error = SetupError::None;
+    DescriptionEntry entry = DescriptionEntry::Letters;  //!< meaningful when error != None
+    bool ok() const noexcept { return status == Status::Ok; }
+    explicit operator bool() const noexcept { return ok(); }
 };
 
 //! A one-line English reason for an error, e.g. "joint 4 slides; joints 3 to

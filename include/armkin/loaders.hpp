@@ -41,11 +41,13 @@ struct LoadError {
     std::string message() const;
 };
 
-//! The outcome of a load: ok() and arm, or error.
+//! The outcome of a load: status Ok and arm, or FileError (InvalidArm when
+//! the file reads but describes an arm that fails validate()) and error.
 struct LoadResult {
     LoadedArm arm;
     LoadError error;
-    bool ok() const noexcept { return error.reason.empty(); }
+    Status status = Status::Ok;
+    bool ok() const noexcept { return status == Status::Ok; }
     explicit operator bool() const noexcept { return ok(); }
 };
 

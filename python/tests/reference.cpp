@@ -49,9 +49,9 @@ int main(int argc, char** argv) {
             const char* name;
             armkin::IkMode mode;
             armkin::Joints seed;
-        } modes[] = {{"ptp", armkin::IkMode::ptp, armkin::Joints{}},
-                     {"cp", armkin::IkMode::cp, q},
-                     {"position", armkin::IkMode::positionOnly, q}};
+        } modes[] = {{"ptp", armkin::IkMode::Ptp, armkin::Joints{}},
+                     {"cp", armkin::IkMode::Cp, q},
+                     {"position", armkin::IkMode::PositionOnly, q}};
         for (const auto& m : modes) {
             armkin::SolutionSet found;
             engine.inverse(pose, m.seed, m.mode, found);

@@ -15,9 +15,9 @@ namespace {
 
 int internalMode(IkMode mode) {
     switch (mode) {
-    case IkMode::positionOnly: return kin::kModePositionOnly;
-    case IkMode::cp: return kin::kModeCp;
-    case IkMode::ptp: return kin::kModePtp;
+    case IkMode::PositionOnly: return kin::kModePositionOnly;
+    case IkMode::Cp: return kin::kModeCp;
+    case IkMode::Ptp: return kin::kModePtp;
     }
     return kin::kModePtp;
 }
@@ -92,17 +92,17 @@ bool Engine::ready() const noexcept { return impl_->ready; }
 const ArmDescription& Engine::arm() const noexcept { return impl_->arm; }
 
 SolverMethod Engine::solverMethod() const noexcept {
-    if (!impl_->ready) return SolverMethod::none;
+    if (!impl_->ready) return SolverMethod::None;
     switch (impl_->solverModel.kind) {
-    case kin::WristKind::Spherical: return SolverMethod::sphericalWrist;
-    case kin::WristKind::ParallelAxes: return SolverMethod::parallelAxes;
-    case kin::WristKind::General: return SolverMethod::general;
+    case kin::WristKind::Spherical: return SolverMethod::SphericalWrist;
+    case kin::WristKind::ParallelAxes: return SolverMethod::ParallelAxes;
+    case kin::WristKind::General: return SolverMethod::General;
     }
-    return SolverMethod::general;
+    return SolverMethod::General;
 }
 
-bool Engine::frames(const Joints& q, std::array<Frame, 8>& out) noexcept {
-    if (!impl_->ready) return false;
+Status Engine::frames(const Joints& q, std::array<Frame, 8>& out) noexcept {
+    if (!impl_->ready) return Status::NoArm;
     kin::Engine& e = impl_->engine;
     Pose tool;
     impl_->forward(q, tool);  // also moves every link frame by its joint
@@ -112,13 +112,13 @@ bool Engine::frames(const Joints& q, std::array<Frame, 8>& out) noexcept {
     out[7].X = {tool.rotation[0][0], tool.rotation[1][0], tool.rotation[2][0]};
     out[7].Y = {tool.rotation[0][1], tool.rotation[1][1], tool.rotation[2][1]};
     out[7].Z = {tool.rotation[0][2], tool.rotation[1][2], tool.rotation[2][2]};
-    return true;
+    return Status::Ok;
 }
 
-bool Engine::forward(const Joints& q, Pose& out) noexcept {
-    if (!impl_->ready) return false;
+Status Engine::forward(const Joints& q, Pose& out) noexcept {
+    if (!impl_->ready) return Status::NoArm;
     impl_->forward(q, out);
-    return true;
+    return Status::Ok;
 }
 
 int Engine::inverse(const Pose& target, const Joints& neighbour, IkMode mode,
@@ -137,52 +137,49 @@ int Engine::inverse(const Pose& target, const Joints& neighbour, IkMode mode,
     return n;
 }
 
-bool Engine::residuals(const Joints& q, const Pose& target, Solution& out) noexcept {
-    if (!impl_->ready) return false;
+Status Engine::residuals(const Joints& q, const Pose& target, Solution& out) noexcept {
+    if (!impl_->ready) return Status::NoArm;
     impl_->residuals(q, target, out);
-    return true;
+    return Status::Ok;
 }
 
 int Engine::solve(const Pose& target, const SolveOptions& options, SolveResult& out) noexcept {
     if (!impl_->ready) {
         out.count = 0;
-        out.status = SolveStatus::UnsupportedArm;
+        out.branches = 0;
+        out.truncated = false;
+        out.status = Status::NoArm;
+        out.reason = "";
         return 0;
     }
     return kin::solveAll(impl_->solverModel, impl_->solverWork, frameOf(target), options, out);
 }
 
-bool Engine::nearest(const Pose& target, const Joints& seed, const SolveOptions& options,
-                     Solution& out, SolveStatus* why) noexcept {
-    if (!impl_->ready) {
-        if (why != nullptr) *why = SolveStatus::UnsupportedArm;
-        return false;
-    }
+Status Engine::nearest(const Pose& target, const Joints& seed, const SolveOptions& options,
+                       Solution& out) noexcept {
+    if (!impl_->ready) return Status::NoArm;
     const int n = kin::solveNearest(impl_->solverModel, impl_->solverWork, frameOf(target), seed,
                                     options, out);
-    if (n == 0 && why != nullptr) *why = impl_->solverWork.branches.status;
-    return n != 0;
+    return n != 0 ? Status::Ok : impl_->solverWork.branches.status;
 }
 
-bool Engine::track(const Pose& target, const Joints& seed, const SolveOptions& options,
-                   Solution& out, SolveStatus* why) noexcept {
-    if (!impl_->ready) {
-        if (why != nullptr) *why = SolveStatus::UnsupportedArm;
-        return false;
-    }
+Status Engine::track(const Pose& target, const Joints& seed, const SolveOptions& options,
+                     Solution& out) noexcept {
+    if (!impl_->ready) return Status::NoArm;
     const int n = kin::solveTrack(impl_->solverModel, impl_->solverWork, frameOf(target), seed,
                                   options, out);
-    if (n == 0 && why != nullptr) *why = impl_->solverWork.branches.status;
-    return n != 0;
+    return n != 0 ? Status::Ok : impl_->solverWork.branches.status;
 }
 
-int Engine::solveBatch(std::span<const Pose> targets, const SolveOptions& options,
-                       std::span<SolveResult> out, int threads) const {
-    if (!impl_->ready || out.size() < targets.size()) return -1;
+Status Engine::solveBatch(std::span<const Pose> targets, const SolveOptions& options,
+                          std::span<SolveResult> out, int threads) const {
+    if (!impl_->ready) return Status::NoArm;
+    if (out.size() < targets.size()) return Status::InvalidInput;
     if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<Frame> frames(targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) frames[i] = frameOf(targets[i]);
-    return kin::solveBatch(impl_->solverModel, frames, options, out, threads);
+    kin::solveBatch(impl_->solverModel, frames, options, out, threads);
+    return Status::Ok;
 }
 
 }  // namespace armkin

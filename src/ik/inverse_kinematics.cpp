@@ -11,7 +11,9 @@ namespace kin {
 namespace {
 
 constexpr double kReach = 1e-5;  //!< position-only acceptance (sum of coordinate errors)
-constexpr int kRetryLimit = 5;   //!< perturbed retries of an empty PTP candidate list
+constexpr int kRetryLimit = 5;
+//! Position-only answers closer than this in each arm joint are one.
+constexpr double kSameRoot = 1e-9;   //!< perturbed retries of an empty PTP candidate list
 
 //! Sum of the absolute coordinate differences between the tool point reached
 //! with arm joints q (the wrist as the last solve left it) and the target.
@@ -101,8 +103,8 @@ int Engine::ikCore(const Vec3& pos, const EulerZYZ& euler, const Joints& neighbo
     Joints& phi = ik.workPhi;
 
     if (mode == kModePositionOnly) {
-        // Every arm candidate that reaches the target and lies in range,
-        // wrist joints as given. A candidate that misses is polished first
+        // Every distinct arm candidate that reaches the target and lies in
+        // range, wrist joints as given. A candidate that misses is polished first
         // and kept if it then reaches.
         int count = 0;
         solveArmCase();
@@ -121,6 +123,14 @@ int Engine::ikCore(const Vec3& pos, const EulerZYZ& euler, const Joints& neighbo
                 inRange = r.lower <= cand[i] && cand[i] <= r.upper;
             }
             if (!inRange) continue;
+            // Two candidates can polish onto one root: list it once.
+            bool listed = false;
+            for (int k = 0; k < count && !listed; ++k) {
+                listed = std::fabs(solutions[k][0] - cand[0]) <= kSameRoot &&
+                         std::fabs(solutions[k][1] - cand[1]) <= kSameRoot &&
+                         std::fabs(solutions[k][2] - cand[2]) <= kSameRoot;
+            }
+            if (listed) continue;
             Joints& sol = solutions[count];
             for (int i = 0; i < 3; ++i) sol[i] = cand[i];
             for (int i = 3; i < 6; ++i) sol[i] = neighbour[i];

@@ -151,20 +151,20 @@ public:
         std::string t;
         if (!text(n, what + ": type", t)) return false;
         if (t == "R") {
-            out = JointType::turning;
+            out = JointType::Turning;
         } else if (t == "S") {
-            out = JointType::sliding;
+            out = JointType::Sliding;
         } else {
             return fail(n, what + ": unsupported joint type " + quoted(t) + " (R turns, S slides)");
         }
-        if (out == JointType::sliding && k >= 3)
+        if (out == JointType::Sliding && k >= 3)
             return fail(n, what + " slides; joints 3 to 5 must turn");
         return true;
     }
 
     //! limits: [lower, upper], or the default for the joint type.
     bool limits(const Fields& f, JointType type, const std::string& what, JointRange& out) {
-        if (type == JointType::turning) {
+        if (type == JointType::Turning) {
             out = {-std::numbers::pi, std::numbers::pi};
         } else {
             out = {-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};

@@ -25,7 +25,7 @@ Frame modifiedLink(const DhRow& r) {
 //! The joint frame of a DH frame: unchanged for a turning joint; for a
 //! sliding one X := z, Y := -y, Z := x (still right-handed).
 Frame jointFrame(JointType type, const Frame& dh) {
-    if (type == JointType::turning) return dh;
+    if (type == JointType::Turning) return dh;
     return {dh.Z, {-dh.Y.x, -dh.Y.y, -dh.Y.z}, dh.X, dh.O};
 }
 

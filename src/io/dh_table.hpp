@@ -20,7 +20,7 @@ enum class DhConvention {
 //! One row; theta and d are the offsets at joint value 0. A turning joint
 //! adds its value to theta, a sliding one to d.
 struct DhRow {
-    JointType type = JointType::turning;
+    JointType type = JointType::Turning;
     double a = 0.0;
     double alpha = 0.0;
     double d = 0.0;

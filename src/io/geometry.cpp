@@ -77,7 +77,7 @@ Axes jointAxes(JointType type, const Vec3& axis, const Frame& reference) {
     // The reference axis to complete the frame with: the one that should stay
     // perpendicular to the joint axis, or, when it lies nearly along the axis,
     // a second one that then lies well away from it (|cos| <= 0.44).
-    const bool turning = type == JointType::turning;
+    const bool turning = type == JointType::Turning;
     Vec3 c = turning ? reference.X : reference.Z;
     if (std::fabs(dot(c, axis)) > 0.9) c = turning ? reference.Y : reference.X;
     const double k = dot(c, axis);

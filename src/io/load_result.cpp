@@ -32,6 +32,7 @@ namespace io {
 
 LoadResult failure(const std::string& file, int line, std::string reason) {
     LoadResult r;
+    r.status = Status::FileError;
     r.error.file = file;
     r.error.line = line;
     for (char& c : reason) {
@@ -56,8 +57,11 @@ LoadResult finish(LoadedArm arm, const std::string& file) {
     for (int i = 0; i < 6; ++i) {
         if (arm.jointNames[i].empty()) arm.jointNames[i] = "joint" + std::to_string(i);
     }
-    if (const SetupResult check = validate(arm.description); !check)
-        return failure(file, 0, "the arm read from the file is not valid: " + describe(check));
+    if (const SetupResult check = validate(arm.description); !check) {
+        LoadResult r = failure(file, 0, "the arm read from the file is not valid: " + describe(check));
+        r.status = Status::InvalidArm;
+        return r;
+    }
     LoadResult r;
     r.arm = std::move(arm);
     return r;

@@ -446,8 +446,8 @@ LoadResult loadParsed(std::string_view xml, const std::string& source, const Urd
         link = io::compose(link, step);
         if (j.type == urdf::Joint::FIXED) continue;
 
-        const JointType type = j.type == urdf::Joint::PRISMATIC ? JointType::sliding : JointType::turning;
-        if (type == JointType::sliding && k >= 3)
+        const JointType type = j.type == urdf::Joint::PRISMATIC ? JointType::Sliding : JointType::Turning;
+        if (type == JointType::Sliding && k >= 3)
             return failure(source, xj.line, owner + " (arm joint " + std::to_string(k) +
                                                 ") slides; joints 3 to 5 must turn");
         Vec3 axis;

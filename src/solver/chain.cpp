@@ -83,16 +83,14 @@ void residualsFromFk(const SolverModel& m, const FkData& fk, const Frame& target
     const Vec3 Y = chainVector(m.model, fk, m.model.toolAxisY, 6);
     const Vec3 Z = cross3(X, Y);
     positionError = vecNorm(sub(p, target.O));
-    // R = tool^T * target; angle from its skew part and trace.
-    const Axes tool{X, Y, Z};
-    const Axes tgt{target.X, target.Y, target.Z};
-    const Axes R = mulAxes(transposeAxes(tool), tgt);
-    const double sx = R.Y.z - R.Z.y;
-    const double sy = R.Z.x - R.X.z;
-    const double sz = R.X.y - R.Y.x;
-    const double s = 0.5 * std::sqrt(sx * sx + sy * sy + sz * sz);
-    const double co = 0.5 * (R.X.x + R.Y.y + R.Z.z - 1.0);
-    rotationError = std::atan2(s, co);
+    // For two rotations |R1 - R2|_F = 2 sqrt(2) sin(angle / 2): the angle,
+    // accurate for small angles, and for a target that is not quite a
+    // rotation a measure of how far the tool is from it as given.
+    const Vec3 dX = sub(X, target.X);
+    const Vec3 dY = sub(Y, target.Y);
+    const Vec3 dZ = sub(Z, target.Z);
+    const double frobenius = std::sqrt(dot3(dX, dX) + dot3(dY, dY) + dot3(dZ, dZ));
+    rotationError = 2.0 * std::asin(std::fmin(1.0, frobenius / (2.0 * std::sqrt(2.0))));
     if (!std::isfinite(positionError) || !std::isfinite(rotationError)) {
         positionError = rotationError = 1e300;
     }

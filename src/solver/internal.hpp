@@ -5,6 +5,14 @@
 
 namespace kin::solver {
 
+//! Why target and options cannot be solved (static text), or null. On
+//! success writes the rotation to solve for: the target's own, or its
+//! nearest proper rotation (repaired true) when the target's is off by
+//! more than rounding and within kRotationCheckTolerance, or when the
+//! options ask to orthonormalize.
+const char* targetFault(const armkin::Pose& target, const SolveOptions& options,
+                        armkin::Rotation& solveFor, bool& repaired);
+
 //! The last joint frame's rotation R5 and origin O5 (world) that put the
 //! tool on target t.
 void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5);
@@ -92,10 +100,15 @@ bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a
 void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
                       const SolveOptions& o, bool anyCandidate);
 
-//! From ws.branches (solved for ws.target) to out: the copies of each branch inside the limits,
-//! duplicates dropped, in the options' order.
+//! From ws.branches (solved for ws.target) to out: each branch once, at its
+//! copy inside the limits nearest the seed, then (Copies::All) every other
+//! copy inside the limits; each group in the options' order.
 void applyLimits(const SolverModel& m, SolverWorkspace& ws, const SolveOptions& o,
                  SolveResult& out);
+
+//! Moves joint k's value v to its copy inside the limits nearest the seed
+//! (a sliding joint stays); false (v unchanged) when there is none.
+bool nearestCopy(const SolverModel& m, const SolveOptions& o, int k, double& v);
 
 //! Moves every joint of q to its copy inside the limits nearest the seed;
 //! false when a joint has no copy inside.

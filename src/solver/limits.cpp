@@ -1,6 +1,7 @@
 //! Joint limits, the copies of turning joints 2 pi apart, and the order of
 //! the returned solutions.
 
+#include <algorithm>
 #include <cmath>
 
 #include "solver/internal.hpp"
@@ -10,53 +11,61 @@ namespace kin::solver {
 namespace {
 
 constexpr double kFullTurn = 2.0 * M_PI;  //!< a whole turn, to full precision
-//! Bounds beyond this magnitude count as no bound.
-constexpr double kNoBound = 1e299;
 //! Room for rounding at a bound.
 constexpr double kEdge = 1e-12;
-//! Copies kept per joint at most (limits wider than this many turns are cut).
-constexpr int kMaxCopies = 8;
+//! Copies listed per joint at most (Copies::All); wider limits set
+//! SolveResult::truncated.
+constexpr int kMaxCopies = 16;
 
-bool bounded(double v) { return std::fabs(v) < kNoBound; }
+bool turning(const SolverModel& m, int k) { return m.model.jointTypes[k] == 'R'; }
 
-//! Every value of joint k equivalent to v that the limits admit, written to
-//! vals; returns how many.
+bool inside(double x, double lo, double hi) { return x >= lo - kEdge && x <= hi + kEdge; }
+
+//! Every value of joint k equivalent to v inside the limits, ascending,
+//! written to vals; returns how many (at most kMaxCopies, *cut set when more
+//! existed). An unbounded turning joint has the one copy nearest the seed.
 int jointValues(const SolverModel& m, const SolveOptions& o, int k, double v,
-                std::array<double, kMaxCopies>& vals) {
+                std::array<double, kMaxCopies>& vals, bool& cut) {
     const double lo = o.limits.lower[k];
     const double hi = o.limits.upper[k];
-    int n = 0;
-    if (m.model.jointTypes[k] == 'R' && bounded(lo) && bounded(hi)) {
+    if (turning(m, k) && std::isfinite(lo) && std::isfinite(hi)) {
         const double first = std::ceil((lo - kEdge - v) / kFullTurn);
         const double last = std::floor((hi + kEdge - v) / kFullTurn);
-        for (double t = first; t <= last && n < kMaxCopies; t += 1.0) vals[n++] = v + t * kFullTurn;
+        int n = 0;
+        for (double t = first; t <= last; t += 1.0) {
+            if (n == kMaxCopies) {
+                cut = true;
+                break;
+            }
+            vals[n++] = v + t * kFullTurn;
+        }
         return n;
     }
     double x = v;
-    if (m.model.jointTypes[k] == 'R') x = v + kFullTurn * std::nearbyint((o.seed[k] - v) / kFullTurn);
-    if (x < lo - kEdge || x > hi + kEdge) {
-        // The copy nearest the seed is out; a turn the other way may fit.
-        if (m.model.jointTypes[k] != 'R') return 0;
-        if (x < lo - kEdge) x += kFullTurn;
-        else x -= kFullTurn;
-        if (x < lo - kEdge || x > hi + kEdge) return 0;
-    }
-    vals[n++] = x;
-    return n;
+    if (!nearestCopy(m, o, k, x)) return 0;
+    vals[0] = x;
+    return 1;
 }
 
 }  // namespace
 
+bool nearestCopy(const SolverModel& m, const SolveOptions& o, int k, double& v) {
+    const double lo = o.limits.lower[k];
+    const double hi = o.limits.upper[k];
+    if (!turning(m, k)) return inside(v, lo, hi);
+    double x = v + kFullTurn * std::nearbyint((o.seed[k] - v) / kFullTurn);
+    // The copy nearest the seed may lie outside; the nearest one inside is
+    // then the first whole turn back towards the limits.
+    if (x < lo - kEdge) x += kFullTurn * std::ceil((lo - kEdge - x) / kFullTurn);
+    else if (x > hi + kEdge) x -= kFullTurn * std::ceil((x - hi - kEdge) / kFullTurn);
+    if (!inside(x, lo, hi)) return false;
+    v = x;
+    return true;
+}
+
 bool nearestInside(const SolverModel& m, const SolveOptions& o, Joints& q) {
     for (int k = 0; k < 6; ++k) {
-        std::array<double, kMaxCopies> vals{};
-        const int n = jointValues(m, o, k, q[k], vals);
-        if (n == 0) return false;
-        double best = vals[0];
-        for (int i = 1; i < n; ++i) {
-            if (std::fabs(vals[i] - o.seed[k]) < std::fabs(best - o.seed[k])) best = vals[i];
-        }
-        q[k] = best;
+        if (!nearestCopy(m, o, k, q[k])) return false;
     }
     return true;
 }
@@ -70,61 +79,93 @@ double seedDistance(const SolveOptions& o, const Joints& a, const Joints& b) {
     return s;
 }
 
+namespace {
+
+//! Appends s moved to joints q, its residuals recomputed when it moved.
+//! False when out is full.
+bool append(const SolverModel& m, SolverWorkspace& ws, const Solution& s, const Joints& q,
+            SolveResult& out) {
+    if (out.count == kMaxSolverSolutions) {
+        out.truncated = true;
+        return false;
+    }
+    Solution& r = out.solutions[out.count++];
+    r = s;
+    r.joints = q;
+    if (q != s.joints) poseResiduals(m, ws.fk, q, ws.target, r.positionError, r.rotationError);
+    return true;
+}
+
+//! Sorts out.solutions[begin, end) by ascending seed distance, ties in
+//! their present order, without moving a solution more than once per cycle.
+void sortBySeed(const SolveOptions& o, SolverWorkspace& ws, SolveResult& out, int begin, int end) {
+    auto& keys = ws.sortKeys;
+    const int n = end - begin;
+    for (int i = 0; i < n; ++i) keys[i] = {seedDistance(o, out.solutions[begin + i].joints, o.seed), i};
+    std::sort(keys.begin(), keys.begin() + n);
+    // keys[i].second: the present index of the solution that goes to i.
+    for (int i = 0; i < n; ++i) {
+        if (keys[i].second < 0) continue;
+        const Solution first = out.solutions[begin + i];
+        int at = i;
+        while (keys[at].second != i) {
+            const int from = keys[at].second;
+            out.solutions[begin + at] = out.solutions[begin + from];
+            keys[at].second = -1;
+            at = from;
+        }
+        out.solutions[begin + at] = first;
+        keys[at].second = -1;
+    }
+}
+
+}  // namespace
+
 void applyLimits(const SolverModel& m, SolverWorkspace& ws, const SolveOptions& o,
                  SolveResult& out) {
     const SolveResult& b = ws.branches;
     out.count = 0;
     out.truncated = b.truncated;
+    out.reason = "";
+    // Each branch once, at its copy nearest the seed: no copy can crowd a
+    // branch out.
     for (int i = 0; i < b.count; ++i) {
-        const Solution& s = b.solutions[i];
-        std::array<std::array<double, kMaxCopies>, 6> vals{};
-        std::array<int, 6> counts{};
-        bool empty = false;
-        for (int k = 0; k < 6; ++k) {
-            counts[k] = jointValues(m, o, k, s.joints[k], vals[k]);
-            empty = empty || counts[k] == 0;
-        }
-        if (empty) continue;
-        // Every combination of the copies, the last joint fastest.
-        std::array<int, 6> pick{};
-        for (;;) {
-            if (out.count == kMaxSolverSolutions) {
-                out.truncated = true;
-                break;
-            }
-            Solution& r = out.solutions[out.count++];
-            r = s;
-            bool moved = false;
-            for (int k = 0; k < 6; ++k) {
-                r.joints[k] = vals[k][pick[k]];
-                moved = moved || r.joints[k] != s.joints[k];
-            }
-            if (moved) {
-                poseResiduals(m, ws.fk, r.joints, ws.target, r.positionError, r.rotationError);
-            }
-            int k = 5;
-            while (k >= 0 && ++pick[k] == counts[k]) pick[k--] = 0;
-            if (k < 0) break;
-        }
-        if (out.truncated) break;
+        Joints q = b.solutions[i].joints;
+        if (nearestInside(m, o, q)) append(m, ws, b.solutions[i], q, out);
     }
-    if (o.order == SolutionOrder::SeedDistance) {
-        // Insertion sort: stable, and the list is short.
-        for (int i = 1; i < out.count; ++i) {
-            const Solution x = out.solutions[i];
-            const double dx = seedDistance(o, x.joints, o.seed);
-            int j = i - 1;
-            while (j >= 0 && seedDistance(o, out.solutions[j].joints, o.seed) > dx) {
-                out.solutions[j + 1] = out.solutions[j];
-                --j;
+    out.branches = out.count;
+    if (o.order == SolutionOrder::SeedDistance) sortBySeed(o, ws, out, 0, out.count);
+    if (o.copies == Copies::All) {
+        for (int i = 0; i < b.count && !out.truncated; ++i) {
+            const Solution& s = b.solutions[i];
+            std::array<std::array<double, kMaxCopies>, 6> vals{};
+            std::array<int, 6> counts{};
+            bool empty = false;
+            for (int k = 0; k < 6; ++k) {
+                counts[k] = jointValues(m, o, k, s.joints[k], vals[k], out.truncated);
+                empty = empty || counts[k] == 0;
             }
-            out.solutions[j + 1] = x;
+            if (empty) continue;
+            Joints listed = s.joints;
+            nearestInside(m, o, listed);
+            // Every other combination of the copies, the last joint fastest.
+            std::array<int, 6> pick{};
+            for (;;) {
+                Joints q;
+                for (int k = 0; k < 6; ++k) q[k] = vals[k][pick[k]];
+                if (q != listed && !append(m, ws, s, q, out)) break;
+                int k = 5;
+                while (k >= 0 && ++pick[k] == counts[k]) pick[k--] = 0;
+                if (k < 0) break;
+            }
         }
+        if (o.order == SolutionOrder::SeedDistance) sortBySeed(o, ws, out, out.branches, out.count);
     }
     if (out.count > 0) {
-        out.status = SolveStatus::Solved;
+        out.status = Status::Ok;
     } else {
-        out.status = b.count > 0 ? SolveStatus::OutsideLimits : b.status;
+        out.status = b.count > 0 ? Status::OutsideLimits : b.status;
+        out.reason = b.reason;
     }
 }
 

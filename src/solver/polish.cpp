@@ -238,6 +238,7 @@ void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& ta
     SolveResult& b = ws.branches;
     b.count = 0;
     b.truncated = false;
+    b.reason = "";
     const CandidateSet& cs = ws.candidates;
     for (int i = 0; i < cs.count; ++i) {
         Solution s;
@@ -263,9 +264,9 @@ void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& ta
         b.solutions[b.count++] = s;
     }
     if (b.count > 0) {
-        b.status = SolveStatus::Solved;
+        b.status = Status::Ok;
     } else {
-        b.status = anyCandidate ? SolveStatus::NotConverged : SolveStatus::OutOfReach;
+        b.status = anyCandidate ? Status::NotConverged : Status::OutOfReach;
     }
 }
 

@@ -8,46 +8,63 @@ namespace kin {
 
 namespace {
 
-bool finiteVec(const Vec3& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
-bool usable(const Frame& t, const SolveOptions& o) {
-    if (!finiteVec(t.X) || !finiteVec(t.Y) || !finiteVec(t.Z) || !finiteVec(t.O)) return false;
-    if (!(o.positionTolerance > 0.0) || !(o.rotationTolerance > 0.0)) return false;
-    if (!(o.duplicateTolerance >= 0.0) || o.polishIterations < 0) return false;
-    for (int k = 0; k < 6; ++k) {
-        if (!std::isfinite(o.seed[k]) || !(o.weights[k] >= 0.0)) return false;
-        if (std::isnan(o.limits.lower[k]) || std::isnan(o.limits.upper[k])) return false;
-    }
-    return true;
-}
-
 //! The iteration's answer counts as the next point of the path only when no
 //! joint moved farther than this from the seed; beyond it the answer may
 //! have jumped to another branch.
 constexpr double kTrackStep = 0.5;
 
-void fail(SolveResult& out, SolveStatus why) {
+void fail(SolveResult& out, Status why, const char* reason = "") {
     out.count = 0;
+    out.branches = 0;
     out.truncated = false;
     out.status = why;
+    out.reason = reason;
+}
+
+armkin::Pose poseOf(const Frame& f) {
+    armkin::Pose p;
+    p.position = f.O;
+    const Vec3* cols[3] = {&f.X, &f.Y, &f.Z};
+    for (int c = 0; c < 3; ++c) {
+        p.rotation[0][c] = cols[c]->x;
+        p.rotation[1][c] = cols[c]->y;
+        p.rotation[2][c] = cols[c]->z;
+    }
+    return p;
+}
+
+//! Checks model, target and options. On success writes the frame to solve
+//! for (the nearest rotation when the given one was repaired) and returns
+//! true; otherwise fails out and ws.branches with the reason.
+bool admit(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
+           const SolveOptions& options, SolveResult& out, Frame& solveFor, bool& repaired) {
+    if (!model.valid) {
+        fail(out, Status::NoArm);
+        fail(ws.branches, Status::NoArm);
+        return false;
+    }
+    armkin::Rotation r;
+    if (const char* why = solver::targetFault(poseOf(given), options, r, repaired)) {
+        fail(out, Status::InvalidInput, why);
+        fail(ws.branches, Status::InvalidInput, why);
+        return false;
+    }
+    solveFor = given;
+    if (repaired) {
+        solveFor.X = {r[0][0], r[1][0], r[2][0]};
+        solveFor.Y = {r[0][1], r[1][1], r[2][1]};
+        solveFor.Z = {r[0][2], r[1][2], r[2][2]};
+    }
+    return true;
 }
 
 }  // namespace
 
-int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
+int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
              const SolveOptions& options, SolveResult& out) {
-    if (!model.valid) {
-        fail(out, SolveStatus::UnsupportedArm);
-        fail(ws.branches, SolveStatus::UnsupportedArm);
-        return 0;
-    }
-    if (!usable(target, options)) {
-        fail(out, SolveStatus::InvalidInput);
-        fail(ws.branches, SolveStatus::InvalidInput);
-        return 0;
-    }
+    Frame target;
+    bool repaired = false;
+    if (!admit(model, ws, given, options, out, target, repaired)) return 0;
     ws.target = target;
     bool any = false;
     switch (model.kind) {
@@ -65,18 +82,29 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
         // singular. Numeric starts.
         solver::generalCandidates(model, ws, target, options);
         solver::polishCandidates(model, ws, target, options, any);
-        if (ws.branches.count == 0 && !any) ws.branches.status = SolveStatus::OutOfReach;
+        if (ws.branches.count == 0 && !any) ws.branches.status = Status::OutOfReach;
     }
     solver::applyLimits(model, ws, options, out);
+    if (repaired) {
+        // Residuals against the rotation as given, not the one solved for.
+        for (int i = 0; i < out.count; ++i) {
+            Solution& s = out.solutions[i];
+            solver::poseResiduals(model, ws.fk, s.joints, given, s.positionError, s.rotationError);
+        }
+    }
     return out.count;
 }
 
-int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
+int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
                  const Joints& seed, const SolveOptions& options, Solution& out) {
     SolveOptions o = options;
     o.seed = seed;
     o.order = SolutionOrder::SeedDistance;
-    if (model.valid && usable(target, o) && model.kind != WristKind::General) {
+    o.copies = armkin::Copies::Nearest;
+    Frame target;
+    bool repaired = false;
+    if (!admit(model, ws, given, o, ws.listed, target, repaired)) return 0;
+    if (model.kind != WristKind::General) {
         // The closed-form candidates already sit on their branches to
         // rounding: order them by their distance to the seed and polish
         // only until the first one holds.
@@ -110,16 +138,16 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& tar
                 }
                 const Joints polished = s.joints;
                 if (!solver::nearestInside(model, o, s.joints)) continue;
-                if (s.joints != polished) {
-                    solver::poseResiduals(model, ws.fk, s.joints, target, s.positionError, s.rotationError);
+                if (s.joints != polished || repaired) {
+                    solver::poseResiduals(model, ws.fk, s.joints, given, s.positionError, s.rotationError);
                 }
                 out = s;
-                ws.branches.status = SolveStatus::Solved;
+                ws.branches.status = Status::Ok;
                 return 1;
             }
         }
     }
-    if (solveAll(model, ws, target, o, ws.listed) == 0) {
+    if (solveAll(model, ws, given, o, ws.listed) == 0) {
         ws.branches.status = ws.listed.status;
         return 0;
     }
@@ -127,9 +155,12 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& tar
     return 1;
 }
 
-int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& target,
+int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
                const Joints& seed, const SolveOptions& options, Solution& out) {
-    if (model.valid && usable(target, options)) {
+    Frame target;
+    bool repaired = false;
+    if (!admit(model, ws, given, options, ws.listed, target, repaired)) return 0;
+    {
         SolutionList answer{};
         const Axes axes{target.X, target.Y, target.Z};
         const int n = ws.engine.inverseKinematics(6, target.O, axes, seed, answer, kModeCp);
@@ -148,7 +179,7 @@ int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& targe
                     solver::chainPose(model, q, c);
                     solver::jacobian(model, c, J);
                     out.joints = q;
-                    solver::poseResiduals(model, ws.fk, q, target, out.positionError, out.rotationError);
+                    solver::poseResiduals(model, ws.fk, q, given, out.positionError, out.rotationError);
                     out.status = solver::volumeRatio(J) < options.singularTolerance
                                      ? SolutionStatus::Singular
                                      : (iterations == 0 ? SolutionStatus::Exact : SolutionStatus::Converged);
@@ -157,7 +188,7 @@ int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& targe
             }
         }
     }
-    return solveNearest(model, ws, target, seed, options, out);
+    return solveNearest(model, ws, given, seed, options, out);
 }
 
 }  // namespace kin

@@ -20,6 +20,7 @@ using armkin::SolutionOrder;
 using armkin::SolutionStatus;
 using armkin::SolveOptions;
 using armkin::SolveResult;
-using armkin::SolveStatus;
+using armkin::Copies;
+using armkin::Status;
 
 }  // namespace kin

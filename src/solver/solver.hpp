@@ -10,6 +10,7 @@
 //! which makes one workspace per thread it starts) or prints.
 
 #include <span>
+#include <utility>
 
 #include "arm/arm_model.hpp"
 #include "cases/arm_constants.hpp"
@@ -70,7 +71,9 @@ struct SolverWorkspace {
     CandidateSet candidates;
     SolveResult branches;  //!< polished, deduplicated branches before limits
     SolveResult listed;    //!< the branches' copies within the limits (solveNearest)
-    Frame target{};        //!< the pose being solved
+    Frame target{};        //!< the pose being solved (its rotation proper)
+    //! Seed distances and indices while sorting a result.
+    std::array<std::pair<double, int>, kMaxSolverSolutions> sortKeys{};
     FkData fk;
 };
 

@@ -46,10 +46,10 @@ int main() {
         for (const auto& row : pose.rotation)
             for (double v : row) digest.add(v);
 
-        for (armkin::IkMode mode : {armkin::IkMode::ptp, armkin::IkMode::cp,
-                                    armkin::IkMode::positionOnly}) {
+        for (armkin::IkMode mode : {armkin::IkMode::Ptp, armkin::IkMode::Cp,
+                                    armkin::IkMode::PositionOnly}) {
             armkin::SolutionSet found;
-            const armkin::Joints seed = mode == armkin::IkMode::ptp ? armkin::Joints{} : q;
+            const armkin::Joints seed = mode == armkin::IkMode::Ptp ? armkin::Joints{} : q;
             engine.inverse(pose, seed, mode, found);
             solutions += found.count;
             for (int k = 0; k < found.count; ++k) {

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         }
         armkin::Engine engine;
         armkin::Pose pose;
-        if (!engine.setUp(r.arm.description) || !engine.forward({}, pose)) return 1;
+        if (!engine.setUp(r.arm.description) || engine.forward({}, pose) != armkin::Status::Ok) return 1;
         std::printf("%s: %s, tool at height %.3f\n", k == 1 ? "urdf" : "yaml", r.arm.description.JTYPE.data(),
                     pose.position.z);
     }
