@@ -1,6 +1,6 @@
 // The arm-file loaders: one table of bad files with the exact message each
-// gives, the file-reading failures, the built-in arm read back from both
-// formats, base/tip/tool options, and that a load prints nothing.
+// gives, the file-reading failures, the built-in arm from both formats, angle
+// units and open limits, base/tip/tool options, and that a load prints nothing.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -136,6 +136,8 @@ TEST(ArmLoaders, BadFilesGiveFileLineAndReason) {
         {"not UTF-8", true, "<robot name=\"t\xff\"/>", "t.urdf:1: malformed XML: byte 0xFF is not UTF-8"},
         {"bad damping, as urdfdom says", true, urdfArm({{2, jointLine(2, "continuous", kBadDamping)}}),
          "t.urdf" + kBadDampingMessage},
+        {"coupled joint", true, urdfArm({{3, jointLine(3, "revolute", revolute + "<mimic joint=\"j2\"/>")}}),
+         "t.urdf:6: joint 'j3' is coupled: it mimics joint 'j2'; armkin needs six independent joints"},
         {"squashed tool offset", true, urdfArm(),
          "t.urdf: the tool offset is not a rigid transform (finite, orthonormal, right-handed axes)", squashed},
         {"URDF too big", true, big, "t.urdf: file too big (4194305 bytes; the limit is 4194304)"},
@@ -158,6 +160,11 @@ TEST(ArmLoaders, BadFilesGiveFileLineAndReason) {
          "t.yaml:8: joint 4: missing 'theta'"},
         {"crossed limits", false, yamlArm({{0, "{type: R, a: 0, alpha: 0, d: 0, theta: 0, limits: [2, 1]}"}}),
          "t.yaml:4: joint 0: lower limit 2 above upper limit 1"},
+        {"degrees read as radians", false, yamlArm({{1, "{type: R, a: 0, alpha: 90, d: 0, theta: 0}"}}),
+         "t.yaml:5: joint 1: alpha is 90 rad, more than one turn either way; angles are radians unless the file "
+         "says 'angles: degrees'"},
+        {"unknown angle unit", false, yamlArm({}, "angles: grad\n"),
+         "t.yaml:10: angles must be 'radians' or 'degrees', not 'grad'"},
         {"zero axis", false,
          "frames:\n  joints:\n" + [] {
              std::string s;
@@ -193,6 +200,33 @@ TEST(ArmLoaders, BadFilesGiveFileLineAndReason) {
         EXPECT_FALSE(r.ok());
         EXPECT_EQ(r.error.message(), c.message);
     }
+}
+
+TEST(ArmLoaders, AnglesUnitsAndOpenLimits) {
+    // Degrees give the bits of radians; sliding limits stay metres; no limits is unbounded.
+    auto table = [](const std::string& unit, const std::string& right) {
+        std::map<int, std::string> rows{{5, "{type: R, a: 0.5, alpha: 0, d: 0, theta: 0}"}};
+        for (int k = 0; k < 5; ++k)
+            rows[k] = "{type: " + std::string(k ? "R" : "S") + ", a: 0.5, alpha: " + right + ", d: 0, theta: -" +
+                      right + ", limits: [" + (k ? "-" + right + ", " + right : "0, 0.5") + "]}";
+        const std::string base = "  base: {rpy: [0, 0, " + right + "]}\n";
+        return armkin::loadArmFileText("angles: " + unit + "\n" + yamlArm(rows, base), "t.yaml");
+    };
+    const armkin::LoadResult d = table("degrees", "90"), r = table("radians", "1.5707963267948966");
+    ASSERT_TRUE(d.ok() && r.ok()) << d.error.message() << r.error.message();
+    EXPECT_EQ(std::memcmp(&d.arm.description, &r.arm.description, sizeof d.arm.description), 0);
+    EXPECT_EQ(d.arm.limits[0].upper, 0.5);
+    EXPECT_EQ(d.arm.limits[1].lower, -M_PI / 2);
+    EXPECT_EQ(d.arm.limits[5].upper, HUGE_VAL);
+
+    // A continuous joint is unbounded; a mimic finger off the chain is fine.
+    armkin::UrdfOptions toFlange;
+    toFlange.tipLink = "l6";
+    const std::string finger = "<link name=\"l7\"/>" + jointLine(6, "continuous", "<mimic joint=\"j5\"/>");
+    const armkin::LoadResult u =
+        armkin::loadUrdfText(urdfArm({{4, jointLine(4, "continuous", "")}}, finger), "t.urdf", toFlange);
+    ASSERT_TRUE(u.ok()) << u.error.message();
+    EXPECT_TRUE(u.arm.limits[4].lower == -HUGE_VAL && u.arm.limits[4].upper == HUGE_VAL);
 }
 
 TEST(ArmLoaders, FilesThatCannotBeRead) {

@@ -25,8 +25,10 @@ inline constexpr std::size_t kMaxArmFileBytes = 4u << 20;
 //! An arm read from a file.
 struct LoadedArm {
     ArmDescription description;  //!< passes validate()
-    //! Per joint, from the file. Where the file gives none: [-pi, pi] for a
-    //! turning joint, (-inf, inf) for a sliding one.
+    //! Per joint, from the file, in radians or metres. A joint the file
+    //! gives no limits for (a URDF continuous joint, an arm-file joint
+    //! without `limits`) is unbounded: (-inf, inf), not finite. The solver
+    //! then gives an unbounded turning joint the copy nearest the seed.
     std::array<JointRange, 6> limits{};
     std::array<std::string, 6> jointNames;  //!< from the file, or "joint0".."joint5"
     std::string name;                       //!< robot or arm name, may be empty
@@ -65,14 +67,16 @@ struct UrdfOptions {
 
 //! Reads a URDF file. Fixed joints are folded in; revolute and continuous
 //! joints turn, prismatic joints slide (joints 0 to 2 only). Exactly six
-//! movable joints must lie between base and tip. Turning joint frames have
-//! the joint axis as Z, sliding ones as X. Limits come from the URDF.
+//! movable joints, none of them a mimic (coupled) joint, must lie between
+//! base and tip. Turning joint frames have the joint axis as Z, sliding
+//! ones as X. Limits come from the URDF; continuous joints are unbounded.
 LoadResult loadUrdf(const std::string& path, const UrdfOptions& options = {});
 //! The same from text in memory; sourceName stands for the file in errors.
 LoadResult loadUrdfText(std::string_view xml, const std::string& sourceName,
                         const UrdfOptions& options = {});
 
-//! Reads a YAML arm file (format: docs/arm-files.md).
+//! Reads a YAML arm file (format: docs/arm-files.md). Its angles are
+//! radians, or degrees where the file says `angles: degrees`.
 LoadResult loadArmFile(const std::string& path);
 //! The same from text in memory; sourceName stands for the file in errors.
 LoadResult loadArmFileText(std::string_view yaml, const std::string& sourceName);

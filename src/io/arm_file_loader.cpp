@@ -1,5 +1,6 @@
 // The YAML arm file (docs/arm-files.md): a DH table or the description's
-// own world frames at zero, with joint types, limits and the tool.
+// own world frames at zero, with joint types, limits and the tool, and the
+// unit of its angles.
 
 #include <yaml-cpp/depthguard.h>
 #include <yaml-cpp/eventhandler.h>
@@ -7,7 +8,6 @@
 
 #include <cmath>
 #include <exception>
-#include <limits>
 #include <map>
 #include <new>
 #include <numbers>
@@ -28,6 +28,23 @@ using io::quoted;
 //! A valid arm file holds a few hundred nodes; more than this is refused
 //! before any node is built.
 constexpr long kMaxYamlNodes = 10000;
+
+//! The unit of every angle in the file: DH alpha and theta, rpy, and the
+//! limits of turning joints. Set by the top-level key `angles`.
+enum class AngleUnit { radians, degrees };
+
+//! How far an angle of the file may reach either way, in radians, and the
+//! same in words for the error.
+struct AngleBound {
+    double radians;
+    const char* words;
+};
+//! A fixed angle (DH alpha and theta, rpy) lies within one turn.
+constexpr AngleBound kFixedAngle{2.0 * std::numbers::pi, "one turn"};
+//! Some arms have joints that turn further than one turn, and a joint that
+//! turns without end leaves its limits out; limits beyond two turns are
+//! most likely degrees read as radians.
+constexpr AngleBound kTurningLimit{4.0 * std::numbers::pi, "two turns"};
 
 //! Thrown by NodeCounter to stop the parse once the file is too big.
 struct TooManyNodes {};
@@ -133,6 +150,20 @@ public:
         return true;
     }
 
+    //! An angle in the file's unit, returned in radians; refused beyond
+    //! `bound` (radians) either way.
+    bool angle(const YAML::Node& n, const std::string& what, const AngleBound& bound, double& out) {
+        double written = 0.0;
+        if (!number(n, what, written)) return false;
+        out = unit_ == AngleUnit::degrees ? written * (std::numbers::pi / 180.0) : written;
+        if (std::fabs(out) <= bound.radians) return true;
+        const std::string beyond = what + " is " + io::formatNumber(written);
+        if (unit_ == AngleUnit::degrees)
+            return fail(n, beyond + " degrees, more than " + bound.words + " either way");
+        return fail(n, beyond + " rad, more than " + bound.words +
+                           " either way; angles are radians unless the file says 'angles: degrees'");
+    }
+
     bool vec3(const YAML::Node& n, const std::string& what, Vec3& out) {
         double v[3];
         if (!numbers(n, what, 3, v)) return false;
@@ -162,17 +193,19 @@ public:
         return true;
     }
 
-    //! limits: [lower, upper], or the default for the joint type.
+    //! limits: [lower, upper] (angles for a turning joint, metres for a
+    //! sliding one), or unbounded.
     bool limits(const Fields& f, JointType type, const std::string& what, JointRange& out) {
-        if (type == JointType::Turning) {
-            out = {-std::numbers::pi, std::numbers::pi};
-        } else {
-            out = {-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
-        }
+        out = io::kUnbounded;
         const YAML::Node* n = f.find("limits");
         if (!n) return true;
         double v[2];
         if (!numbers(*n, what + ": limits", 2, v)) return false;
+        if (type == JointType::Turning) {
+            for (int i = 0; i < 2; ++i) {
+                if (!angle((*n)[i], what + ": limit", kTurningLimit, v[i])) return false;
+            }
+        }
         if (v[0] > v[1])
             return fail(*n, what + ": lower limit " + io::formatNumber(v[0]) + " above upper limit " +
                                 io::formatNumber(v[1]));
@@ -186,7 +219,15 @@ public:
         if (!fields(n, what, {"xyz", "rpy"}, f)) return false;
         Vec3 xyz, rpy;
         if (const YAML::Node* x = f.find("xyz"); x && !vec3(*x, what + ": xyz", xyz)) return false;
-        if (const YAML::Node* r = f.find("rpy"); r && !vec3(*r, what + ": rpy", rpy)) return false;
+        if (const YAML::Node* r = f.find("rpy")) {
+            double v[3];
+            if (!numbers(*r, what + ": rpy", 3, v)) return false;
+            const char* parts[3] = {"roll", "pitch", "yaw"};
+            for (int i = 0; i < 3; ++i) {
+                if (!angle((*r)[i], what + ": " + parts[i], kFixedAngle, v[i])) return false;
+            }
+            rpy = {v[0], v[1], v[2]};
+        }
         out = io::frameFromXyzRpy(xyz, rpy);
         return true;
     }
@@ -244,9 +285,12 @@ public:
             if (!type || !jointType(*type, k, what, rows[k].type)) return false;
             double* values[4] = {&rows[k].a, &rows[k].alpha, &rows[k].d, &rows[k].theta};
             const char* keys[4] = {"a", "alpha", "d", "theta"};
+            const bool isAngle[4] = {false, true, false, true};
             for (int i = 0; i < 4; ++i) {
                 const YAML::Node* v = require(j, keys[i], what);
-                if (!v || !number(*v, what + ": " + keys[i], *values[i])) return false;
+                const std::string key = what + ": " + keys[i];
+                if (!v || !(isAngle[i] ? angle(*v, key, kFixedAngle, *values[i]) : number(*v, key, *values[i])))
+                    return false;
             }
             if (const YAML::Node* name = j.find("name"); name && !text(*name, what + ": name", arm.jointNames[k]))
                 return false;
@@ -319,13 +363,24 @@ public:
     bool read(const YAML::Node& root, LoadedArm& arm) {
         if (!root.IsMap()) return fail(root.IsDefined() ? lineOf(root) : 1, "the file is not a YAML mapping");
         Fields top;
-        if (!fields(root, "the file", {"version", "name", "dh", "frames"}, top)) return false;
+        if (!fields(root, "the file", {"version", "name", "angles", "dh", "frames"}, top)) return false;
         if (const YAML::Node* v = top.find("version")) {
             double version = 0;
             if (!number(*v, "version", version)) return false;
             if (version != 1.0) return fail(*v, "version " + io::formatNumber(version) + " is not supported (only 1)");
         }
         if (const YAML::Node* name = top.find("name"); name && !text(*name, "name", arm.name)) return false;
+        if (const YAML::Node* a = top.find("angles")) {
+            std::string unit;
+            if (!text(*a, "angles", unit)) return false;
+            if (unit == "radians") {
+                unit_ = AngleUnit::radians;
+            } else if (unit == "degrees") {
+                unit_ = AngleUnit::degrees;
+            } else {
+                return fail(*a, "angles must be 'radians' or 'degrees', not " + quoted(unit));
+            }
+        }
         const YAML::Node* dh = top.find("dh");
         const YAML::Node* frames = top.find("frames");
         if (dh && frames) return fail(*frames, "give either 'dh' or 'frames', not both");
@@ -336,6 +391,7 @@ public:
 
 private:
     const std::string& source_;
+    AngleUnit unit_ = AngleUnit::radians;
     int line_ = 0;
     std::string reason_;
 };

@@ -3,6 +3,7 @@
 //! an axis, reading a file with a size cap, checking text before a parser
 //! sees it, and building results and errors.
 
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,14 @@ Axes jointAxes(JointType type, const Vec3& axis, const Frame& reference);
 //! Returns false when |v| is below kMinAxisLength or not finite.
 inline constexpr double kMinAxisLength = 1e-9;
 bool unitAxis(const Vec3& v, Vec3& out);
+
+// --- Limits -----------------------------------------------------------------
+
+//! The range of a joint the file gives no limits for, turning or sliding:
+//! no bound either way. The solver then gives a turning joint the copy of
+//! each solution nearest the seed.
+inline constexpr JointRange kUnbounded{-std::numeric_limits<double>::infinity(),
+                                       std::numeric_limits<double>::infinity()};
 
 // --- Text -------------------------------------------------------------------
 

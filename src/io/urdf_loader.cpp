@@ -15,7 +15,6 @@
 #include <exception>
 #include <mutex>
 #include <new>
-#include <numbers>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -417,7 +416,14 @@ LoadResult loadParsed(std::string_view xml, const std::string& source, const Urd
         if (j.type == "floating" || j.type == "planar")
             return failure(source, j.line, "joint " + quoted(j.name) + ": unsupported joint type " + quoted(j.type) +
                                                " (arm joints are revolute, continuous or prismatic)");
-        if (j.type != "fixed") ++movable;
+        if (j.type == "fixed") continue;
+        ++movable;
+        // A coupled joint follows another one and has no value of its own.
+        const urdf::JointConstSharedPtr parsed = model->getJoint(j.name);
+        if (parsed && parsed->mimic)
+            return failure(source, j.line, "joint " + quoted(j.name) + " is coupled: it mimics joint " +
+                                               quoted(parsed->mimic->joint_name) +
+                                               "; armkin needs six independent joints");
     }
     if (movable != 6)
         return failure(source, 0, std::to_string(movable) + " movable joints between " +
@@ -455,10 +461,14 @@ LoadResult loadParsed(std::string_view xml, const std::string& source, const Urd
             return failure(source, xj.line, owner + ": zero-length axis");
         axis = io::rotate(link, axis);
 
-        JointRange range{-std::numbers::pi, std::numbers::pi};
-        if (j.type != urdf::Joint::CONTINUOUS && j.limits) range = {j.limits->lower, j.limits->upper};
-        if (!std::isfinite(range.lower) || !std::isfinite(range.upper))
-            return failure(source, xj.line, owner + ": non-finite limit");
+        // A continuous joint has no limits, whatever its <limit> says;
+        // urdfdom insists on them for revolute and prismatic joints.
+        JointRange range = io::kUnbounded;
+        if (j.type != urdf::Joint::CONTINUOUS && j.limits) {
+            range = {j.limits->lower, j.limits->upper};
+            if (!std::isfinite(range.lower) || !std::isfinite(range.upper))
+                return failure(source, xj.line, owner + ": non-finite limit");
+        }
         if (range.lower > range.upper)
             return failure(source, xj.line, owner + ": lower limit " + io::formatNumber(range.lower) +
                                                 " above upper limit " + io::formatNumber(range.upper));
