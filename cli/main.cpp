@@ -117,6 +117,13 @@ int inverse(Engine& engine, const LoadedArm& arm, const Options& o) {
     options.seed = o.seed;
     options.copies = o.copies;
     options.orthonormalize = o.orthonormalize;
+    for (int k = 0; k < 6 && o.window > 0.0; ++k) {
+        if (arm.description.JTYPE[k] == 'R' && std::isinf(options.limits.lower[k]) &&
+            std::isinf(options.limits.upper[k])) {
+            options.limits.lower[k] = o.seed[k] - o.window;
+            options.limits.upper[k] = o.seed[k] + o.window;
+        }
+    }
     long refused = 0;
     // A pose the solver cannot take: a "none" record and the reason.
     auto refuse = [&](long index, const char* reason) {

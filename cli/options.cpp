@@ -1,5 +1,6 @@
 #include "cli/options.hpp"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "cli/line_input.hpp"
@@ -10,7 +11,8 @@ const char* const kUsage =
     "Usage: armkin check FILE [--base LINK] [--tip LINK]\n"
     "       armkin fk --arm FILE [--base LINK] [--tip LINK] [--format text|csv|json]\n"
     "       armkin ik --arm FILE [--base LINK] [--tip LINK] [--mode all|nearest|position]\n"
-    "                 [--copies nearest|all] [--seed q0,...,q5] [--orthonormalize]\n"
+    "                 [--copies nearest|all] [--seed q0,...,q5] [--window W]\n"
+    "                 [--orthonormalize]\n"
     "                 [--threads N] [--format text|csv|json]\n"
     "       armkin --help | --version\n"
     "\n"
@@ -36,6 +38,9 @@ const char* const kUsage =
     "  --copies all       also every other copy 2 pi apart inside the limits, after\n"
     "                     all branches\n"
     "  --seed ...         six comma-separated joint values (default: zeros)\n"
+    "  --window W         joints without limits (continuous) take the limits\n"
+    "                     seed +- W, so that --copies all lists their copies there\n"
+    "                     (default: no limits, the copy nearest the seed)\n"
     "  --orthonormalize   solve a rotation that is not orthonormal within 1e-9 for\n"
     "                     its nearest rotation instead of refusing it\n"
     "  --threads N        solve on N threads (0: every core; default 1); the output\n"
@@ -49,7 +54,8 @@ namespace {
 
 bool takesValue(const std::string& arg) {
     return arg == "--arm" || arg == "--base" || arg == "--tip" || arg == "--mode" ||
-           arg == "--seed" || arg == "--format" || arg == "--threads" || arg == "--copies";
+           arg == "--seed" || arg == "--format" || arg == "--threads" || arg == "--copies" ||
+           arg == "--window";
 }
 
 }  // namespace
@@ -112,6 +118,13 @@ std::string parse(int argc, char** argv, Options& o) {
             if (const std::string e = parseNumbers(value, o.seed); !e.empty()) return "--seed: " + e;
             o.seedGiven = true;
             ikOnly = true;
+        } else if (arg == "--window") {
+            char* end = nullptr;
+            const double w = std::strtod(value.c_str(), &end);
+            if (*end != '\0' || !(w > 0.0) || !std::isfinite(w))
+                return "--window takes a positive number of radians";
+            o.window = w;
+            ikOnly = true;
         } else if (arg == "--threads") {
             char* end = nullptr;
             const long n = std::strtol(value.c_str(), &end, 10);
@@ -123,7 +136,7 @@ std::string parse(int argc, char** argv, Options& o) {
     }
     if (o.arm.empty()) return o.command == Command::Check ? "no arm file given" : "--arm FILE is needed";
     if (o.command != Command::Ik && ikOnly)
-        return "--mode, --copies, --seed, --orthonormalize and --threads are options of ik";
+        return "--mode, --copies, --seed, --window, --orthonormalize and --threads are options of ik";
     return "";
 }
 

@@ -25,6 +25,7 @@ struct Options {
     Mode mode = Mode::All;
     Copies copies = Copies::Nearest;
     bool orthonormalize = false;
+    double window = 0.0;  //!< > 0: unbounded turning joints get seed +- window
     Joints seed{};
     bool seedGiven = false;
     int threads = 1;

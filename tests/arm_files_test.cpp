@@ -91,6 +91,51 @@ TEST(ExampleArms, YamlAndUrdfVersionsAgree) {
     }
 }
 
+// Every shipped arm with its own limits: the typed vector is among the
+// solutions of its pose (every copy listed), except on singular poses where
+// it is one member of a continuous family.
+TEST(ExampleArms, TypedVectorAmongTheSolutionsWithTheArmsOwnLimits) {
+    for (const char* stem : kArms) {
+        SCOPED_TRACE(stem);
+        const armkin::LoadResult file = load(ARMKIN_ARMS_DIR "/" + std::string(stem) + ".urdf");
+        if (!file.ok()) continue;
+        armkin::Engine engine;
+        ASSERT_TRUE(engine.setUp(file.arm.description));
+        armkin::SolveOptions options;
+        options.limits = armkin::jointLimits(file.arm.limits);
+        options.copies = armkin::Copies::All;
+        std::mt19937_64 rng(31);
+        int regular = 0, found = 0;
+        armkin::SolveResult r;
+        for (int n = 0; n < 300; ++n) {
+            const armkin::Joints typed = sample(file.arm, rng);
+            armkin::Pose pose;
+            engine.forward(typed, pose);
+            engine.solve(pose, options, r);
+            ASSERT_TRUE(r.ok()) << armkin::describe(r);
+            EXPECT_FALSE(r.truncated);
+            bool singular = false, among = false;
+            for (int k = 0; k < r.count; ++k) {
+                singular = singular || r.solutions[k].status == armkin::SolutionStatus::Singular;
+                double gap = 0.0;
+                for (int i = 0; i < 6; ++i) {
+                    double d = r.solutions[k].joints[i] - typed[i];
+                    // An unbounded turning joint is listed at the copy nearest the seed.
+                    if (std::isinf(file.arm.limits[i].upper) && file.arm.description.JTYPE[i] == 'R')
+                        d = std::remainder(d, 2.0 * M_PI);
+                    gap = std::max(gap, std::fabs(d));
+                }
+                among = among || gap < 1e-6;
+            }
+            if (singular) continue;
+            ++regular;
+            found += among;
+            EXPECT_TRUE(among) << "pose " << n;
+        }
+        std::printf("%-24s typed vector among the solutions on %d of %d regular poses\n", stem, found, regular);
+    }
+}
+
 #if ARMKIN_HAVE_KDL
 
 // The tool frame by KDL, for the chain from the tree's root to its only leaf
