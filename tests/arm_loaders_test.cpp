@@ -19,6 +19,8 @@
 #include <armkin/armkin.hpp>
 #include <armkin/loaders.hpp>
 
+#include "arm/dh_table.hpp"
+
 namespace {
 
 // A six-joint chain l0 .. l6, one element per line: <robot> on line 1, the
@@ -227,6 +229,44 @@ TEST(ArmLoaders, AnglesUnitsAndOpenLimits) {
         armkin::loadUrdfText(urdfArm({{4, jointLine(4, "continuous", "")}}, finger), "t.urdf", toFlange);
     ASSERT_TRUE(u.ok()) << u.error.message();
     EXPECT_TRUE(u.arm.limits[4].lower == -HUGE_VAL && u.arm.limits[4].upper == HUGE_VAL);
+}
+
+// One DH convention: a table with sliding joints read from a file and the
+// same table built in code give the same arm, in both conventions.
+TEST(ArmLoaders, DhTablesFromFilesAndCodeAgree) {
+    const char* rows[6] = {"{type: R, a: 0.2, alpha: 0.3, d: 0.3, theta: 0.1}",
+                           "{type: S, a: 0.1, alpha: 1.2, d: 0.3, theta: 1.5}",
+                           "{type: S, a: -0.2, alpha: -1.5, d: 0.6, theta: 0.4}",
+                           "{type: R, a: 0, alpha: -1.57, d: 0.05, theta: -1.5}",
+                           "{type: R, a: 0, alpha: 1.57, d: 0, theta: 0}",
+                           "{type: R, a: 0, alpha: 0, d: 0.2, theta: 0.7}"};
+    const double values[6][4] = {{0.2, 0.3, 0.3, 0.1},  {0.1, 1.2, 0.3, 1.5}, {-0.2, -1.5, 0.6, 0.4},
+                                 {0, -1.57, 0.05, -1.5}, {0, 1.57, 0, 0},    {0, 0, 0.2, 0.7}};
+    for (const char* convention : {"standard", "modified"}) {
+        std::string text = std::string("dh:\n  convention: ") + convention + "\n  joints:\n";
+        kin::DhTable table;
+        table.convention = convention[0] == 's' ? kin::DhConvention::Standard : kin::DhConvention::Modified;
+        for (int k = 0; k < 6; ++k) {
+            text += std::string("    - ") + rows[k] + "\n";
+            table.rows[k] = {values[k][0], values[k][1], values[k][2], values[k][3], k == 1 || k == 2 ? 'S' : 'R'};
+        }
+        const armkin::LoadResult file = armkin::loadArmFileText(text, "t.yaml");
+        ASSERT_TRUE(file.ok()) << file.error.message();
+        armkin::ArmDescription code;
+        ASSERT_EQ(kin::describeDhArm(table, code), 1);
+        armkin::Engine a, b;
+        ASSERT_TRUE(a.setUp(file.arm.description));
+        ASSERT_TRUE(b.setUp(code));
+        for (const armkin::Joints& q : {armkin::Joints{}, armkin::Joints{0.4, 0.2, -0.1, 0.5, -0.6, 0.7}}) {
+            armkin::Pose pa, pb;
+            a.forward(q, pa);
+            b.forward(q, pb);
+            EXPECT_EQ(pa.position.x, pb.position.x);
+            EXPECT_EQ(pa.position.y, pb.position.y);
+            EXPECT_EQ(pa.position.z, pb.position.z);
+            EXPECT_EQ(pa.rotation, pb.rotation);
+        }
+    }
 }
 
 TEST(ArmLoaders, FilesThatCannotBeRead) {

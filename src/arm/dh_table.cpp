@@ -8,82 +8,58 @@ namespace kin {
 
 namespace {
 
-Frame rotZ(double t) {
-    const double c = std::cos(t);
-    const double s = std::sin(t);
-    return {{c, s, 0.0}, {-s, c, 0.0}, {0.0, 0.0, 1.0}, {0.0, 0.0, 0.0}};
+//! Rz(theta) Tz(d) Tx(a) Rx(alpha).
+Frame standardLink(const DhRow& r) {
+    const double ct = std::cos(r.offset), st = std::sin(r.offset);
+    const double ca = std::cos(r.alpha), sa = std::sin(r.alpha);
+    return {{ct, st, 0.0}, {-st * ca, ct * ca, sa}, {st * sa, -ct * sa, ca}, {r.a * ct, r.a * st, r.d}};
 }
 
-Frame rotX(double t) {
-    const double c = std::cos(t);
-    const double s = std::sin(t);
-    return {{1.0, 0.0, 0.0}, {0.0, c, s}, {0.0, -s, c}, {0.0, 0.0, 0.0}};
+//! Rx(alpha) Tx(a) Rz(theta) Tz(d).
+Frame modifiedLink(const DhRow& r) {
+    const double ct = std::cos(r.offset), st = std::sin(r.offset);
+    const double ca = std::cos(r.alpha), sa = std::sin(r.alpha);
+    return {{ct, st * ca, st * sa}, {-st, ct * ca, ct * sa}, {0.0, -sa, ca}, {r.a, -r.d * sa, r.d * ca}};
 }
 
-Frame shift(double x, double z) {
-    Frame f = identityFrame();
-    f.O = {x, 0.0, z};
-    return f;
-}
-
-//! The table's transform of row r with every joint at zero.
-Frame rowTransform(DhConvention convention, const DhRow& r) {
-    if (convention == DhConvention::Standard) {
-        return frameMul(frameMul(rotZ(r.offset), shift(r.a, r.d)), rotX(r.alpha));
-    }
-    return frameMul(frameMul(rotX(r.alpha), shift(r.a, 0.0)), frameMul(rotZ(r.offset), shift(0.0, r.d)));
-}
-
-//! The joint frame the arm model wants for a DH frame whose Z axis carries
-//! the joint: unchanged for a turning joint; for a sliding joint the axes
-//! are relabelled (X <- Z, Y <- X, Z <- Y) so that the slide runs along X.
+//! The joint's position and axes for the DH frame carrying it.
 void putJoint(const Frame& dh, char type, Vec3& pos, Axes& axes) {
     pos = dh.O;
     if (type == 'R') {
         axes = {dh.X, dh.Y, dh.Z};
     } else {
-        axes = {dh.Z, dh.X, dh.Y};
+        axes = {dh.Z, {-dh.Y.x, -dh.Y.y, -dh.Y.z}, dh.X};
     }
 }
 
-bool finite(const Frame& f) {
-    const Vec3* v[4] = {&f.X, &f.Y, &f.Z, &f.O};
-    for (const Vec3* p : v) {
-        if (!std::isfinite(p->x) || !std::isfinite(p->y) || !std::isfinite(p->z)) return false;
-    }
-    return true;
-}
+bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+bool finite(const Frame& f) { return finite(f.X) && finite(f.Y) && finite(f.Z) && finite(f.O); }
 
 }  // namespace
 
 int describeDhArm(const DhTable& table, ArmDescription& out) {
     for (const DhRow& r : table.rows) {
         if (r.type != 'R' && r.type != 'S') return 0;
-        if (!std::isfinite(r.a) || !std::isfinite(r.alpha) || !std::isfinite(r.d) ||
-            !std::isfinite(r.offset)) {
-            return 0;
-        }
     }
-    if (!finite(table.flange) || !finite(table.base)) return 0;
-
     ArmDescription d;
-    d.armBasePos = {0.0, 0.0, 0.0};
-    d.armBaseAxes = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+    d.armBasePos = table.base.O;
+    d.armBaseAxes = {table.base.X, table.base.Y, table.base.Z};
     Frame T = table.base;
     for (int k = 0; k < kMaxJoints; ++k) {
         const DhRow& r = table.rows[k];
         d.JTYPE[k] = r.type;
         if (table.convention == DhConvention::Standard) {
-            // Joint k moves about the Z axis of the frame before its row.
             putJoint(T, r.type, d.armJointPos[k], d.armJointAxes[k]);
-            T = frameMul(T, rowTransform(table.convention, r));
+            T = frameMul(T, standardLink(r));
         } else {
-            // Joint k moves about the Z axis of the frame its row ends in.
-            T = frameMul(T, rowTransform(table.convention, r));
+            T = frameMul(T, modifiedLink(r));
             putJoint(T, r.type, d.armJointPos[k], d.armJointAxes[k]);
         }
+        if (!finite(T)) return 0;
     }
     const Frame tool = frameMul(T, table.flange);
+    if (!finite(tool)) return 0;
     d.armJointPos[kMaxJoints] = tool.O;
     d.armJointAxes[kMaxJoints] = {tool.X, tool.Y, tool.Z};
     d.JTYPE[kMaxJoints] = '\0';

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "io/dh_table.hpp"
+#include "arm/dh_table.hpp"
 #include "io/io_detail.hpp"
 
 namespace armkin {
@@ -262,11 +262,11 @@ public:
         const YAML::Node* c = require(f, "convention", "dh");
         std::string convention;
         if (!c || !text(*c, "dh: convention", convention)) return false;
-        io::DhConvention conv;
+        kin::DhConvention conv;
         if (convention == "standard") {
-            conv = io::DhConvention::standard;
+            conv = kin::DhConvention::Standard;
         } else if (convention == "modified") {
-            conv = io::DhConvention::modified;
+            conv = kin::DhConvention::Modified;
         } else {
             return fail(*c, "dh: convention must be 'standard' or 'modified', not " + quoted(convention));
         }
@@ -276,14 +276,20 @@ public:
         const YAML::Node* list = nullptr;
         if (!joints(f, "dh", list)) return false;
 
-        std::array<io::DhRow, 6> rows;
+        kin::DhTable table;
+        table.convention = conv;
+        table.base = base;
+        table.flange = tool;
+        std::array<JointType, 6> types{};
         for (int k = 0; k < 6; ++k) {
             const std::string what = "joint " + std::to_string(k);
             Fields j;
             if (!fields((*list)[k], what, {"name", "type", "a", "alpha", "d", "theta", "limits"}, j)) return false;
             const YAML::Node* type = require(j, "type", what);
-            if (!type || !jointType(*type, k, what, rows[k].type)) return false;
-            double* values[4] = {&rows[k].a, &rows[k].alpha, &rows[k].d, &rows[k].theta};
+            if (!type || !jointType(*type, k, what, types[k])) return false;
+            kin::DhRow& row = table.rows[k];
+            row.type = static_cast<char>(types[k]);
+            double* values[4] = {&row.a, &row.alpha, &row.d, &row.offset};
             const char* keys[4] = {"a", "alpha", "d", "theta"};
             const bool isAngle[4] = {false, true, false, true};
             for (int i = 0; i < 4; ++i) {
@@ -294,23 +300,10 @@ public:
             }
             if (const YAML::Node* name = j.find("name"); name && !text(*name, what + ": name", arm.jointNames[k]))
                 return false;
-            if (!limits(j, rows[k].type, what, arm.limits[k])) return false;
-            arm.description.JTYPE[k] = static_cast<char>(rows[k].type);
+            if (!limits(j, types[k], what, arm.limits[k])) return false;
         }
-
-        std::array<Frame, 6> frames;
-        Frame last;
-        io::dhJointFrames(conv, rows, base, frames, last);
-        const Frame t = io::compose(last, tool);
-        if (!io::finite(t)) return fail(*list, "dh: the table gives non-finite frames");
-        arm.description.armBasePos = base.O;
-        arm.description.armBaseAxes = {base.X, base.Y, base.Z};
-        for (int k = 0; k < 6; ++k) {
-            arm.description.armJointPos[k] = frames[k].O;
-            arm.description.armJointAxes[k] = {frames[k].X, frames[k].Y, frames[k].Z};
-        }
-        arm.description.armJointPos[6] = t.O;
-        arm.description.armJointAxes[6] = {t.X, t.Y, t.Z};
+        if (!kin::describeDhArm(table, arm.description))
+            return fail(*list, "dh: the table gives non-finite frames");
         return true;
     }
 
