@@ -32,7 +32,7 @@ _JOINT_AXIS_COLOUR = "tab:purple"
 def _solve(arm, T, solver):
     """(Q, status, reason): every solution of T as an (n, 6) array, each
     one's status ('exact', 'converged', 'singular') and why there are n of
-    them ('solved', 'out of reach', ...). status and reason are None where
+    them ('ok', 'out_of_reach', ...). status and reason are None where
     the solver does not say (a caller's solver, a module without ik)."""
     if solver is not None:
         return np.asarray(solver(arm, T), dtype=float).reshape(-1, 6), None, None
@@ -203,9 +203,9 @@ def solutions(arm, T, path, solver=None, max_columns=4):
         size = max(0.12 * reach, 0.06 * float(np.max(box[1] - box[0])))  # seen from afar
         _draw_triad(ax, T, size, "target", linewidth=1.6, linestyle="--")
         ax.plot(*zip(base, p), color="0.55", linewidth=1.0, linestyle=":")
-        headline = {"out of reach": "OUT OF REACH",
-                    "outside limits": "NO SOLUTION INSIDE THE JOINT LIMITS",
-                    "not converged": "NO SOLUTION: THE SOLVER DID NOT CONVERGE"}
+        headline = {"out_of_reach": "OUT OF REACH",
+                    "outside_limits": "NO SOLUTION INSIDE THE JOINT LIMITS",
+                    "not_converged": "NO SOLUTION: THE SOLVER DID NOT CONVERGE"}
         ax.set_title(headline.get(reason, "NO SOLUTION"), color="tab:red",
                      fontsize=15, fontweight="bold")
         # Turning joints keep every frame at a fixed distance from the one
