@@ -1,6 +1,7 @@
 """The module against the C++ library, and its argument checks."""
 
 import os
+import pathlib
 import subprocess
 
 import numpy as np
@@ -95,15 +96,25 @@ def test_every_solution_within_tolerance_and_the_typed_vector_among_them(builtin
     assert Q.shape == (0, 6) and info["reason"] == "out_of_reach"
 
 
-def test_batch_on_several_threads_equals_one_thread(builtin):
+def test_batch_equals_ik_per_pose_on_any_thread_count(builtin):
     rng = np.random.default_rng(11)
-    Ts = builtin.fk_batch(rng.uniform(-np.pi, np.pi, (300, 6)))
-    one = builtin.ik_batch(Ts, threads=1)
-    for threads in (2, 3, 0):
+    Ts = builtin.fk_batch(rng.uniform(-np.pi, np.pi, (600, 6)))
+    Ts[7, 0, 3] = 9.0                                   # out of reach
+    one = builtin.ik_batch(Ts, threads=1, info=True)
+    flat = ("joints", "offsets", "position_error", "rotation_error", "status_codes",
+            "reason_codes", "branches", "truncated")
+    for threads in (2, 0):
         many = builtin.ik_batch(Ts, threads=threads)
-        assert len(many) == len(one)
-        assert all(np.array_equal(a, b) for a, b in zip(one, many))
-    assert all(np.array_equal(a, builtin.ik(T)) for a, T in zip(one[:20], Ts[:20]))
+        assert all(np.array_equal(getattr(one, f), getattr(many, f)) for f in flat)
+    assert len(one) == 600 and one.offsets[-1] == len(one.joints)
+    for i in (0, 7, 255, 256, -1):                      # chunk edges and the refused pose
+        Q, info = builtin.ik(Ts[i], info=True)
+        got, got_info = one[i]
+        assert np.array_equal(got, Q)
+        for key in info:
+            assert np.array_equal(got_info[key], info[key]), (i, key)
+    assert one[7][1]["reason"] == "out_of_reach" and one.reasons[7] == "out_of_reach"
+    assert [len(q) for q, _ in one[:3]] == list(one.counts[:3])
     with pytest.raises(ValueError):
         builtin.ik_batch(Ts[0])
     with pytest.raises(ValueError):
@@ -111,8 +122,9 @@ def test_batch_on_several_threads_equals_one_thread(builtin):
 
 
 def test_limits_are_read_and_set(builtin):
-    limits = builtin.limits
-    assert limits.shape == (6, 2)
+    with pytest.raises(ValueError, match="read-only"):
+        builtin.limits[0, 0] = -0.01                    # a copy: the write would be lost
+    limits = builtin.limits.copy()
     limits[0] = (-1.0, 2.0)
     builtin.limits = limits
     assert tuple(builtin.limits[0]) == (-1.0, 2.0)
@@ -135,3 +147,89 @@ def test_from_description_matches_builtin(builtin):
     assert np.array_equal(arm.fk(q), builtin.fk(q))
     with pytest.raises(ValueError):
         armkin.Arm.from_description("RRRSRR", [0, 0, 0], X, [[0, 0, h] for h in heights], axes)
+
+
+def changed(T, **change):
+    """T with the entries named like r01=... changed."""
+    T = T.copy()
+    for key, value in change.items():
+        T[int(key[1]), int(key[2])] = value
+    return T
+
+
+GOOD = armkin.Arm.builtin().fk([0.3, -0.2, 0.5, 0.1, 0.7, -0.4])
+
+
+@pytest.mark.parametrize("T, reason", [
+    (changed(GOOD, r00=GOOD[0, 0] + 1e-6), "not orthonormal within 1e-9"),
+    (np.diag([1.0, 1.0, -1.0, 1.0]), "reflection"),
+    (changed(GOOD, r11=np.nan), "not finite"),
+    (changed(GOOD, r03=np.inf), "not finite"),
+    (changed(GOOD, r32=0.5), "last row"),
+])
+def test_bad_poses_are_refused_with_the_reason(builtin, T, reason):
+    with pytest.raises(ValueError, match="T: .*" + reason):
+        builtin.ik(T)
+    with pytest.raises(ValueError, match="T: .*" + reason):
+        builtin.ik_nearest(T, np.zeros(6))
+    with pytest.raises(ValueError, match=r"Ts\[1\]: .*" + reason):
+        builtin.ik_batch(np.stack([GOOD, T, GOOD]))
+    with pytest.raises(ValueError, match="copies"):
+        builtin.ik(GOOD, copies="every")
+
+
+def test_orthonormalize_solves_a_rounded_pose(builtin):
+    q = np.array([0.3, -0.2, 0.5, 0.1, 0.7, -0.4])
+    T = np.round(builtin.fk(q), 4)
+    with pytest.raises(ValueError, match="orthonormal"):
+        builtin.ik(T)
+    Q, info = builtin.ik(T, info=True, orthonormalize=True)
+    assert info["reason"] == "ok" and len(Q) == 8
+    assert np.abs(Q - q).max(axis=1).min() < 1e-3
+    # Residuals are against T as given: about the rounding, not zero.
+    assert np.all(info["rotation_error"] > 1e-8) and np.all(info["rotation_error"] < 1e-3)
+    batch = builtin.ik_batch(np.stack([T, T]), orthonormalize=True)
+    assert np.array_equal(batch[1], Q)
+
+
+def test_copies_all_lists_every_branch_first_then_the_copies(builtin):
+    builtin.limits = np.tile([-2 * np.pi, 2 * np.pi], (6, 1))
+    T = builtin.fk([0.3, -0.2, 0.5, 0.1, 0.7, -0.4])
+    nearest = builtin.ik(T)
+    Q, info = builtin.ik(T, info=True, copies="all")
+    assert info["branches"] == len(nearest) == 8 and not info["truncated"]
+    assert np.array_equal(Q[:8], nearest)
+    assert len(Q) == 8 * 2**6 and np.all(np.abs(Q) <= 2 * np.pi)
+    wrapped = np.round(np.angle(np.exp(1j * Q)), 6)
+    assert len(np.unique(wrapped, axis=0)) == 8 and len(np.unique(np.round(Q, 6), axis=0)) == len(Q)
+    builtin.limits = np.tile([-3 * np.pi, 3 * np.pi], (6, 1))   # 8 * 3^6 copies: cut at 1024
+    with pytest.warns(RuntimeWarning, match="1024"):
+        Q, info = builtin.ik(T, info=True, copies="all")
+    assert len(Q) == armkin.MAX_SOLUTIONS and info["truncated"] and info["branches"] == 8
+
+
+def test_nearest_without_solution_is_none_with_the_reason(builtin):
+    far = changed(GOOD, r03=9.0)
+    assert builtin.ik_nearest(far, np.zeros(6)) is None
+    q, info = builtin.ik_nearest(far, np.zeros(6), info=True)
+    assert q is None and info["reason"] == "out_of_reach" and "reach" in info["message"]
+    q, info = builtin.ik_nearest(GOOD, np.zeros(6), info=True)
+    assert info["reason"] == "ok" and info["position_error"] < 1e-10 and q.shape == (6,)
+
+
+def test_arm_files_by_extension_with_paths(builtin, arms_dir):
+    arms = pathlib.Path(arms_dir)
+    urdf = armkin.Arm.from_file(arms / "builtin.urdf")
+    yaml = armkin.Arm.from_file(arms / "builtin.yaml")
+    q = [0.3, -0.2, 0.5, 0.1, 0.7, -0.4]
+    for arm in (urdf, yaml, armkin.Arm.from_urdf(arms / "builtin.urdf")):
+        assert np.abs(arm.fk(q) - builtin.fk(q)).max() < 1e-12
+        assert arm.joint_names[:3] == ["waist", "shoulder", "elbow"] and len(arm.joint_names) == 6
+    assert repr(yaml) == ("<armkin.Arm 'builtin' RRRRRR, spherical wrist, "
+                          "limits [-3.142, 3.142] on every joint>")
+    assert builtin.joint_names == [f"joint{i}" for i in range(6)]
+    assert repr(builtin) == "<armkin.Arm 'builtin' RRRRRR, spherical wrist, no limits>"
+    with pytest.raises(ValueError, match="YAML"):
+        armkin.Arm.from_file(arms / "builtin.yaml", tip="tool")
+    with pytest.raises(ValueError, match="missing.urdf"):
+        armkin.Arm.from_file(arms / "missing.urdf")
