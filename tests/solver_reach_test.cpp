@@ -36,8 +36,25 @@ struct Arm {
     const SlidingArm* sliding = nullptr;  // its joint sampling, when set
 };
 
+// Two geometries beside the fixtures': three parallel axes with a wrist
+// whose axes meet at slants (not every orientation is reached), and a
+// spherical wrist behind three skew turning axes.
+std::vector<Arm> slantedArms() {
+    const SolverArm par = fromTable("three parallel axes, slanted wrist",
+                                    standardTable({0.0, -0.425, -0.39, 0.05, 0.0, 0.0},
+                                                  {M_PI / 2, 0.0, 0.0, 1.1, -0.8, 0.0},
+                                                  {0.089, 0.02, -0.03, 0.109, 0.095, 0.082}),
+                                    0);
+    const SolverArm skew = fromTable("skew shoulder, spherical wrist",
+                                     standardTable({0.1, 0.5, 0.05, 0.0, 0.0, 0.0},
+                                                   {0.7, 1.2, -M_PI / 2, M_PI / 2, -M_PI / 2, 0.0},
+                                                   {0.3, 0.05, 0.1, 0.45, 0.0, 0.07}),
+                                     0);
+    return {{par.name, par.description}, {skew.name, skew.description}};
+}
+
 std::vector<Arm> everyArm(const std::vector<SlidingArm>& slides) {
-    std::vector<Arm> arms;
+    std::vector<Arm> arms = slantedArms();
     for (const SolverArm& a : solverArms()) arms.push_back({a.name, a.description});
     for (const RealArm& a : realArms()) arms.push_back({"real: " + a.name, a.desc});
     for (const SlidingArm& a : slides) arms.push_back({a.name, describe(a), &a});
@@ -60,6 +77,10 @@ SolveOptions tight() {
 }
 
 TEST(SolverReach, PosesOfJointVectorsAreNeverRefused) {
+    const auto slanted = slantedArms();
+    EXPECT_EQ(SolverRig(slanted[0].description).model.kind, WristKind::ParallelAxes);
+    const SolverRig skew(slanted[1].description);
+    EXPECT_TRUE(skew.model.kind == WristKind::Spherical && !skew.model.shoulderParallel);
     const auto slides = slidingArms();
     std::mt19937_64 rng(1707);
     std::uniform_int_distribution<int> pick(0, 7);
@@ -69,9 +90,10 @@ TEST(SolverReach, PosesOfJointVectorsAreNeverRefused) {
         int refused = 0;
         for (int i = 0; i < 3000; ++i) {
             Joints q = arm.sliding ? randomJoints(*arm.sliding, rng) : randomTurns(rng);
-            // Often a quarter-turn multiple in joints 1 and 2: stretched,
-            // folded and upright arms, where the edge of the reach lies.
-            for (int k = 1; k < 3; ++k) {
+            // Often a quarter-turn multiple in joints 1 to 4: stretched,
+            // folded and upright arms, where the edge of the reach lies, and
+            // wrists with lined-up axes.
+            for (int k = 1; k < 5; ++k) {
                 const int p = pick(rng);
                 if (p < 4 && rig.model.model.jointTypes[k] == 'R') q[k] = p * M_PI / 2.0;
             }

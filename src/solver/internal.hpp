@@ -26,8 +26,10 @@ bool generalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& t
 //! target. False only when the geometry of joints 0..2 (0..3 for three
 //! parallel axes) proves that none does: the point the closed form reduces
 //! the pose to (wrist centre, or where axes 4 and 5 meet) lies beyond every
-//! place those joints carry it, by more than the tolerances and rounding
-//! allow. Joint limits are not consulted. Always true for General arms.
+//! place those joints carry it (for three parallel axes: with the wrist
+//! turned to the target's orientation), by more than the tolerances and
+//! rounding allow. Joint limits are not consulted. Always true for General
+//! arms.
 bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o);
 
 //! The wrist joints 3..5 that give the last joint frame rotation R5 (world)
