@@ -68,7 +68,7 @@ Joints randomTurns(std::mt19937_64& rng) {
     return q;
 }
 
-// Tolerances far below rounding: only the test's own room for rounding
+// Tolerances far below rounding: only the reach test's room for rounding
 // keeps these poses.
 SolveOptions tight() {
     SolveOptions o;
