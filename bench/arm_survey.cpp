@@ -80,7 +80,7 @@ void gap(const Vec3& p, const Axes& A, const Vec3& tp, const Axes& tA, double& d
 //! Pose of q by forward kinematics apart from the engine under test.
 void referencePose(const SurveyArm& arm, Engine& fk, const Joints& q, Vec3& p, Axes& A) {
     if (arm.real != nullptr) {
-        const Mat4 T = arm.real->fk(q);
+        const Matrix4 T = arm.real->fk(q);
         p = column(T, 3);
         A = {column(T, 0), column(T, 1), column(T, 2)};
         return;

@@ -191,12 +191,15 @@ int main(int argc, char** argv) {
     kin::bench::registerPeerBenchmarks();
     kin::bench::registerSolverBenchmarks();
     kin::bench::registerSolverPeerBenchmarks();
+    kin::bench::registerSolverReachBenchmarks();
     Collector collector(report);
     benchmark::RunSpecifiedBenchmarks(&collector);
     if (report) {
         printTimes(collector);
         printFigures();
         kin::bench::printSolverReport(
+            [&collector](const std::string& name) { return collector.medianNs(name); });
+        kin::bench::printSolverReachReport(
             [&collector](const std::string& name) { return collector.medianNs(name); });
     }
     benchmark::Shutdown();

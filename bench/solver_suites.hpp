@@ -41,6 +41,11 @@ struct SolverPeerFigures {
 };
 SolverPeerFigures solverPeerFigures(SolverPeerOp op, const SolverArmSet& arm);
 
+//! Poses out of reach beside reachable ones (bench/solver_reach_bench.cpp):
+//! the built-in arm and the real-geometry arms.
+void registerSolverReachBenchmarks();
+void printSolverReachReport(const std::function<double(const std::string&)>& medianNs);
+
 //! Prints the per-arm tables: times from medianNs (ns per call, negative
 //! when not run) next to the peer's, then accuracy figures.
 void printSolverReport(const std::function<double(const std::string&)>& medianNs);

@@ -17,7 +17,7 @@ namespace kin {
 namespace {
 
 using testing::angleGap;
-using testing::Mat4;
+using testing::Matrix4;
 using testing::RealArm;
 using testing::realArms;
 
@@ -34,8 +34,8 @@ struct Gap {
     double dist, angle;
 };
 
-Gap gapTo(const RealArm& arm, const Joints& q, const Mat4& T) {
-    const Mat4 S = arm.fk(q);
+Gap gapTo(const RealArm& arm, const Joints& q, const Matrix4& T) {
+    const Matrix4 S = arm.fk(q);
     double frob = 0.0;
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c) frob += (S.m[r][c] - T.m[r][c]) * (S.m[r][c] - T.m[r][c]);
@@ -45,7 +45,7 @@ Gap gapTo(const RealArm& arm, const Joints& q, const Mat4& T) {
 }
 
 // The target pose the console would pass: position and axes of T.
-void targetOf(const Mat4& T, Vec3& pos, Axes& axes) {
+void targetOf(const Matrix4& T, Vec3& pos, Axes& axes) {
     pos = testing::column(T, 3);
     axes = {testing::column(T, 0), testing::column(T, 1), testing::column(T, 2)};
 }
@@ -66,7 +66,7 @@ TEST(RealArms, DescriptionsMatchTheirOwnForwardKinematics) {
         for (int n = 0; n < 200; ++n) {
             const Joints q = randomJoints(rng);
             const testing::Pose p = testing::poseOf(e, q);
-            const Mat4 T = arm.fk(q);
+            const Matrix4 T = arm.fk(q);
             const Vec3* axes[3] = {&e.fk.fkAxisX, &e.fk.fkAxisY, &e.fk.fkAxisZ};
             for (int r = 0; r < 3; ++r) {
                 EXPECT_NEAR(component(p.pos, r), T.m[r][3], 1e-12);
@@ -93,7 +93,7 @@ TEST(RealArms, SeededRoundTrips) {
         double worst = 0.0;
         for (int n = 0; n < kPoses; ++n) {
             const Joints q = randomJoints(rng);
-            const Mat4 T = arm.fk(q);
+            const Matrix4 T = arm.fk(q);
             targetOf(T, pos, axes);
             const int ptp = e.inverseKinematics(6, pos, axes, Joints{}, sols, kModePtp);
             for (int k = 0; k < ptp; ++k) {
@@ -131,7 +131,7 @@ TEST(RealArms, SettledFarFromTheTargetIsNoSolution) {
     testing::setUp(e, arm.desc);
     const Joints q{-0.34344713326829446, -1.3119724364298408, -2.6775927774678965,
                    -0.38651116556309395, -2.2660705455402974, -0.81693142563621768};
-    const Mat4 T = arm.fk(q);
+    const Matrix4 T = arm.fk(q);
     Vec3 pos;
     Axes axes;
     targetOf(T, pos, axes);
@@ -154,7 +154,7 @@ TEST(RealArms, NearDoubleRootKeepsEveryBranch) {
     testing::setUp(e, arm.desc);
     const Joints q{1.7226352216674989, -2.9680456386527618, -2.3975931760890892,
                    1.188140673211274,  0.12243473777743841, -2.8520060697441929};
-    const Mat4 T = arm.fk(q);
+    const Matrix4 T = arm.fk(q);
     Vec3 pos;
     Axes axes;
     targetOf(T, pos, axes);

@@ -30,6 +30,16 @@ bool parallelCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& 
 bool generalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
                        const SolveOptions& o);
 
+//! Whether some joint vector may put the tool within the tolerances of o on
+//! target. False only when the geometry of joints 0..2 (0..3 for three
+//! parallel axes) proves that none does: the point the closed form reduces
+//! the pose to (wrist centre, or where axes 4 and 5 meet) lies beyond every
+//! place those joints carry it (for three parallel axes: with the wrist
+//! turned to the target's orientation), by more than the tolerances and
+//! rounding allow. Joint limits are not consulted. Always true for General
+//! arms.
+bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o);
+
 //! The wrist joints 3..5 that give the last joint frame rotation R5 (world)
 //! once joints 0..2 have put joint frame 2 at rotation R2 (world), for a
 //! spherical or any other wrist of three turning joints. Appends each

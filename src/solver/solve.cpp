@@ -76,10 +76,12 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
         case WristKind::General: any = solver::generalCandidates(model, ws, target, options); break;
     }
     solver::polishCandidates(model, ws, target, options, any);
-    if (ws.branches.count == 0 && model.kind != WristKind::General) {
+    if (ws.branches.count == 0 && model.kind != WristKind::General &&
+        solver::mayReach(model, target, options)) {
         // The closed form found nothing that polishes: a singular pose it
         // cannot split, a reach limit, or an arm whose every pose is
-        // singular. Numeric starts.
+        // singular. Numeric starts, unless the pose lies beyond reach (the
+        // closed form's status then stands: no start could do better).
         solver::generalCandidates(model, ws, target, options);
         solver::polishCandidates(model, ws, target, options, any);
         if (ws.branches.count == 0 && !any) ws.branches.status = Status::OutOfReach;
