@@ -179,7 +179,7 @@ int inverse(Engine& engine, const LoadedArm& arm, const Options& o) {
             // refused as in the other modes.
             const char* reason = "";
             if (checkTarget(target, options, &reason) != Status::Ok) return refuse(index, reason);
-            engine.inverse(target, o.seed, IkMode::PositionOnly, written);
+            inverse(engine, target, o.seed, IkMode::PositionOnly, written);
             if (written.count == 0) {
                 return out.none(index, Status::OutOfReach,
                                 "no arm solution reaches the position within the joint ranges");

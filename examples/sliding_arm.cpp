@@ -40,17 +40,19 @@ int main() {
     armkin::Pose pose;
     engine.forward({0.7, 0.25, 0.4, -0.5, 1.2, 0.3}, pose);
 
-    // Every solution of that pose; the start vector only seeds the search.
-    armkin::SolutionSet found;
-    engine.inverse(pose, armkin::Joints{}, armkin::IkMode::Ptp, found);
-
-    bool allGood = found.count > 0;
+    // Every branch of that pose, each to 1e-10 m and 1e-10 rad.
+    armkin::SolveResult found;
+    if (engine.solve(pose, armkin::SolveOptions{}, found) == 0) {
+        std::fprintf(stderr, "no solution: %s\n", armkin::describe(found));
+        return 1;
+    }
+    bool allGood = true;
     for (int k = 0; k < found.count; ++k) {
         const armkin::Solution& s = found.solutions[k];
-        std::printf("q = (%7.4f %7.4f %7.4f %7.4f %7.4f %7.4f)  off by %.1e m, %.1e rad\n",
+        std::printf("q = (%7.4f %7.4f %7.4f %7.4f %7.4f %7.4f)  off by %.1e m, %.1e rad, %s\n",
                     s.joints[0], s.joints[1], s.joints[2], s.joints[3], s.joints[4], s.joints[5],
-                    s.positionError, s.rotationError);
-        allGood = allGood && s.positionError < 1e-4 && s.rotationError < 1e-4;
+                    s.positionError, s.rotationError, armkin::name(s.status));
+        allGood = allGood && s.positionError <= 1e-10 && s.rotationError <= 1e-10;
     }
     std::printf("%d solutions, %s\n", found.count, allGood ? "all reproduce the pose" : "MISMATCH");
     return allGood ? 0 : 1;

@@ -164,22 +164,14 @@ Array Arm::fk(const py::handle& q) {
 
 Array Arm::frames(const py::handle& q) {
     const armkin::Joints joints = jointsArg(q, "q");
-    std::array<armkin::Frame, 8> f;
+    std::array<armkin::Pose, 8> f;
     {
         const auto held = lockEngine();
         solver_->engine.frames(joints, f);
     }
     Array out = newArray({8, 4, 4});
     double* m = out.mutable_data();
-    for (int k = 0; k < 8; ++k, m += 16) {
-        const armkin::Vec3* cols[4] = {&f[k].X, &f[k].Y, &f[k].Z, &f[k].O};
-        for (int c = 0; c < 4; ++c) {
-            m[c] = cols[c]->x;
-            m[4 + c] = cols[c]->y;
-            m[8 + c] = cols[c]->z;
-            m[12 + c] = c == 3 ? 1.0 : 0.0;
-        }
-    }
+    for (int k = 0; k < 8; ++k, m += 16) writeTransform(f[k], m);
     return out;
 }
 
@@ -205,7 +197,7 @@ Array Arm::inverse(const py::handle& T, const py::handle& seed, armkin::IkMode m
     armkin::SolutionSet found;
     {
         const auto held = lockEngine();
-        solver_->engine.inverse(target, s, mode, found);
+        armkin::inverse(solver_->engine, target, s, mode, found);
     }
     Array out = newArray({found.count, 6});
     double* d = out.mutable_data();

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include <armkin/armkin.hpp>
 
 namespace {
@@ -90,7 +93,7 @@ TEST(PublicEngine, AnswersNothingBeforeSetUp) {
     EXPECT_EQ(pose.position.x, 42.0);
     armkin::SolutionSet found;
     found.count = 3;
-    EXPECT_EQ(engine.inverse(pose, armkin::Joints{}, armkin::IkMode::Ptp, found), 0);
+    EXPECT_EQ(armkin::inverse(engine, pose, armkin::Joints{}, armkin::IkMode::Ptp, found), 0);
     EXPECT_EQ(found.count, 0);
 }
 
@@ -107,7 +110,7 @@ TEST(PublicEngine, ForwardGivesAnOrthonormalFrameAndSolutionsCarryTheirResiduals
             EXPECT_NEAR(d, a == b ? 1.0 : 0.0, 1e-14);
         }
     armkin::SolutionSet found;
-    ASSERT_GT(engine.inverse(pose, armkin::Joints{}, armkin::IkMode::Ptp, found), 0);
+    ASSERT_GT(armkin::inverse(engine, pose, armkin::Joints{}, armkin::IkMode::Ptp, found), 0);
     for (int k = 0; k < found.count; ++k) {
         armkin::Solution again;
         ASSERT_EQ(engine.residuals(found.solutions[k].joints, pose, again), armkin::Status::Ok);
@@ -164,6 +167,61 @@ TEST(PublicSolver, EveryBranchToMachinePrecisionAndTheBatchAgrees) {
     armkin::Solution unused;
     EXPECT_EQ(engine.nearest(far, armkin::Joints{}, armkin::SolveOptions{}, unused),
               armkin::Status::OutOfReach);
+}
+
+// One model, a workspace per thread: the same results as one engine, also
+// for a workspace that moves between two models.
+TEST(PublicModel, SharedByThreadsWithAWorkspaceEach) {
+    armkin::Model model, other;
+    ASSERT_TRUE(model.setUp(armkin::builtinArm()));
+    armkin::ArmDescription moved = armkin::builtinArm();
+    moved.armJointPos[6].x += 0.1;  // another tool point
+    ASSERT_TRUE(other.setUp(moved));
+    armkin::Engine engine;
+    ASSERT_TRUE(engine.setUp(armkin::builtinArm()));
+    std::vector<armkin::Pose> targets(40);
+    for (std::size_t n = 0; n < targets.size(); ++n) {
+        engine.forward({0.07 * n - 1.2, 0.4, -0.3 + 0.03 * n, 0.5, 0.2 - 0.02 * n, 0.9}, targets[n]);
+    }
+    std::vector<armkin::SolveResult> want(targets.size());
+    std::vector<armkin::SolutionSet> wantPtp(targets.size());
+    for (std::size_t n = 0; n < targets.size(); ++n) {
+        engine.solve(targets[n], {}, want[n]);
+        armkin::inverse(engine, targets[n], {}, armkin::IkMode::Ptp, wantPtp[n]);
+    }
+
+    std::vector<armkin::SolveResult> got[2] = {std::vector<armkin::SolveResult>(targets.size()),
+                                               std::vector<armkin::SolveResult>(targets.size())};
+    std::vector<armkin::SolutionSet> gotPtp[2] = {std::vector<armkin::SolutionSet>(targets.size()),
+                                                  std::vector<armkin::SolutionSet>(targets.size())};
+    auto work = [&](int t) {
+        armkin::Workspace ws;
+        armkin::SolveResult scratch;
+        armkin::SolutionSet scratchPtp;
+        for (std::size_t n = 0; n < targets.size(); ++n) {
+            // The workspace follows the model it is given.
+            armkin::solve(other, ws, targets[n], {}, scratch);
+            armkin::inverse(other, ws, targets[n], {}, armkin::IkMode::Ptp, scratchPtp);
+            armkin::solve(model, ws, targets[n], {}, got[t][n]);
+            armkin::inverse(model, ws, targets[n], {}, armkin::IkMode::Ptp, gotPtp[t][n]);
+        }
+    };
+    std::thread second(work, 1);
+    work(0);
+    second.join();
+    for (int t = 0; t < 2; ++t) {
+        for (std::size_t n = 0; n < targets.size(); ++n) {
+            ASSERT_EQ(got[t][n].count, want[n].count);
+            for (int k = 0; k < want[n].count; ++k) {
+                EXPECT_EQ(got[t][n].solutions[k].joints, want[n].solutions[k].joints);
+                EXPECT_EQ(got[t][n].solutions[k].rotationError, want[n].solutions[k].rotationError);
+            }
+            ASSERT_EQ(gotPtp[t][n].count, wantPtp[n].count);
+            for (int k = 0; k < wantPtp[n].count; ++k) {
+                EXPECT_EQ(gotPtp[t][n].solutions[k].joints, wantPtp[n].solutions[k].joints);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 //!
 //! - armkin/types.hpp   vectors, frames, joint vectors, poses
 //! - armkin/arm.hpp     the arm description and its validation
-//! - armkin/engine.hpp  forward and inverse kinematics of one arm
-//! - armkin/solve_result.hpp  options, limits and results of the complete solver
+//! - armkin/status.hpp  the one status vocabulary
+//! - armkin/model.hpp   an arm model shared by threads, a workspace per thread, solve
+//! - armkin/engine.hpp  the two together, for one thread
+//! - armkin/solve_result.hpp  options, limits and results of the solver
+//! - armkin/modes.hpp   the console program's own three inverse-kinematics modes
 //! - armkin/version.hpp the package version
 //!
 //! The arm-file loaders, armkin/loaders.hpp, are not included here: they are
@@ -13,6 +16,9 @@
 
 #include "armkin/arm.hpp"
 #include "armkin/engine.hpp"
+#include "armkin/model.hpp"
+#include "armkin/modes.hpp"
 #include "armkin/solve_result.hpp"
+#include "armkin/status.hpp"
 #include "armkin/types.hpp"
 #include "armkin/version.hpp"

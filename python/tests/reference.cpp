@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
                      {"position", armkin::IkMode::PositionOnly, q}};
         for (const auto& m : modes) {
             armkin::SolutionSet found;
-            engine.inverse(pose, m.seed, m.mode, found);
+            armkin::inverse(engine, pose, m.seed, m.mode, found);
             for (int k = 0; k < found.count; ++k) {
                 std::printf("%s %d %d", m.name, n, k);
                 for (double v : found.solutions[k].joints) std::printf(" %a", v);

@@ -50,7 +50,7 @@ int main() {
                                     armkin::IkMode::PositionOnly}) {
             armkin::SolutionSet found;
             const armkin::Joints seed = mode == armkin::IkMode::Ptp ? armkin::Joints{} : q;
-            engine.inverse(pose, seed, mode, found);
+            armkin::inverse(engine, pose, seed, mode, found);
             solutions += found.count;
             for (int k = 0; k < found.count; ++k) {
                 for (double v : found.solutions[k].joints) digest.add(v);
