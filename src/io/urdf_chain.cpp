@@ -8,6 +8,7 @@
 
 #include "io/io_detail.hpp"
 #include "io/urdf_detail.hpp"
+#include "numeric/frame.hpp"
 
 namespace armkin::urdf_io {
 
@@ -21,7 +22,7 @@ bool originOf(const urdf::Joint& j, const std::string& owner, const std::string&
     const urdf::Pose& o = j.parent_to_joint_origin_transform;
     if (!io::frameFromQuaternion({o.position.x, o.position.y, o.position.z}, o.rotation.x, o.rotation.y,
                                  o.rotation.z, o.rotation.w, step) ||
-        !io::finite(step)) {
+        !kin::isFinite(step)) {
         error = {source, line, owner + ": non-finite origin"};
         return false;
     }
@@ -85,7 +86,7 @@ bool describeChain(const XmlTree& tree, const XmlChain& chain, const urdf::Model
     arm.name = model.getName();
     arm.description.armBasePos = {0, 0, 0};
     arm.description.armBaseAxes = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    Frame link = io::kIdentityFrame;  // the current link's frame in the base link's
+    Frame link = kin::identityFrame();  // the current link's frame in the base link's
     int k = 0;
     for (const int index : chain.joints) {
         const XmlJoint& xj = tree.joints[index];
@@ -98,7 +99,7 @@ bool describeChain(const XmlTree& tree, const XmlChain& chain, const urdf::Model
         const urdf::Joint& j = *found->second;
         Frame step;
         if (!originOf(j, owner, source, xj.line, step, error)) return false;
-        link = io::compose(link, step);
+        link = kin::frameMul(link, step);
         if (j.type == urdf::Joint::FIXED) continue;
 
         const JointType type = j.type == urdf::Joint::PRISMATIC ? JointType::Sliding : JointType::Turning;
@@ -112,7 +113,7 @@ bool describeChain(const XmlTree& tree, const XmlChain& chain, const urdf::Model
             error = {source, xj.line, owner + ": zero-length axis"};
             return false;
         }
-        axis = io::rotate(link, axis);
+        axis = kin::frameApplyVector(link, axis);
         JointRange range;
         if (!rangeOf(j, owner, source, xj.line, range, error)) return false;
 
@@ -123,7 +124,7 @@ bool describeChain(const XmlTree& tree, const XmlChain& chain, const urdf::Model
         arm.jointNames[k] = j.name;
         ++k;
     }
-    const Frame tool = io::compose(link, toolOffset);
+    const Frame tool = kin::frameMul(link, toolOffset);
     arm.description.armJointPos[6] = tool.O;
     arm.description.armJointAxes[6] = {tool.X, tool.Y, tool.Z};
     return true;
