@@ -1,7 +1,6 @@
 #include "cli/arm_report.hpp"
 
 #include <cmath>
-#include <cstdio>
 
 namespace armkin::cli {
 
@@ -71,14 +70,6 @@ ArmReport reportArm(const LoadedArm& arm, const Engine& engine) {
         r.warnings.push_back(
             "no closed form fits this arm: the solver polishes numeric starts and may miss "
             "branches");
-    for (int k = 0; k < 6; ++k) {
-        const JointRange& l = arm.limits[k];
-        if (l.lower > l.upper) {
-            char text[96];
-            std::snprintf(text, sizeof text, "joint %d: lower limit above upper limit", k);
-            r.warnings.push_back(text);
-        }
-    }
     return r;
 }
 
