@@ -79,6 +79,11 @@ public:
     const ArmDescription& arm() const noexcept;
     //! How the complete solver solves this arm.
     SolverMethod solverMethod() const noexcept;
+    //! Where the axes of joints 3, 4 and 5 meet, in world coordinates with
+    //! every joint at zero. Writes out and returns true when they meet (the
+    //! solver's SphericalWrist); returns false and leaves out alone when
+    //! they do not or no arm is set up.
+    bool wristCentre(Vec3& out) const noexcept;
 
     //! Tool pose of joint vector q. Writes out; returns NoArm and leaves out
     //! alone when no arm is set up.

@@ -101,6 +101,16 @@ SolverMethod Engine::solverMethod() const noexcept {
     return SolverMethod::General;
 }
 
+bool Engine::wristCentre(Vec3& out) const noexcept {
+    if (!impl_->ready || impl_->solverModel.kind != kin::WristKind::Spherical) return false;
+    // The solver keeps the centre in joint frame 2, which at zero is the
+    // description's entry 2.
+    const ArmDescription& d = impl_->arm;
+    const Frame joint2{d.armJointAxes[2].X, d.armJointAxes[2].Y, d.armJointAxes[2].Z, d.armJointPos[2]};
+    out = kin::frameApplyPoint(joint2, impl_->solverModel.wristCentreArm);
+    return true;
+}
+
 Status Engine::frames(const Joints& q, std::array<Frame, 8>& out) noexcept {
     if (!impl_->ready) return Status::NoArm;
     kin::Engine& e = impl_->engine;
