@@ -18,8 +18,8 @@ struct ArmReport {
     std::vector<std::string> warnings;
 };
 
-//! Classifies a loaded arm (geometry at zero displacement, tolerance 1e-9)
-//! set up in engine.
+//! Classifies a loaded arm set up in engine, as the engine's solver sees it
+//! (geometry at zero displacement).
 ArmReport reportArm(const LoadedArm& arm, const Engine& engine);
 
 }  // namespace armkin::cli

@@ -216,7 +216,9 @@ TEST(UrdfLoader, AnyAxisDirectionMatchesKdl) {
         std::string xml = "<robot name=\"r\">\n<link name=\"l0\"/>\n";
         int link = 0, movable = 0;
         const auto joint = [&](const std::string& type, const std::string& axis) {
-            const std::string p = "l" + std::to_string(link), c = "l" + std::to_string(link + 1);
+            std::string p = "l", c = "l";
+            p += std::to_string(link);
+            c += std::to_string(link + 1);
             xml += "<link name=\"" + c + "\"/><joint name=\"j" + std::to_string(link) + "\" type=\"" + type +
                    "\"><parent link=\"" + p + "\"/><child link=\"" + c + "\"/><origin xyz=\"" + num(1) + " " +
                    num(1) + " " + num(1) + "\" rpy=\"" + num(3.2) + " " + num(1.6) + " " + num(3.2) + "\"/>" +

@@ -10,7 +10,7 @@
 //
 // When the results change on purpose, regenerate the table and paste it
 // over kPins:
-//   ARMKIN_PRINT_PINS=1 build/tests/bit_pinning_test
+//   ARMKIN_PRINT_PINS=1 build/test/tests/bit_pinning_test
 // (the test then prints the table and is reported as skipped).
 
 #include <gtest/gtest.h>

@@ -146,10 +146,13 @@ inline RunResult runProgram(const char* program, const std::vector<std::string>&
     return run;
 }
 
-//! Runs the console program without arguments.
+#ifdef ARMCONSOLE_PATH
+//! Runs the console program without arguments (for the tests that have
+//! ARMCONSOLE_PATH, see tests/CMakeLists.txt).
 inline RunResult runConsole(std::string_view input, double timeoutSeconds = 10.0) {
     return runProgram(ARMCONSOLE_PATH, {}, input, timeoutSeconds);
 }
+#endif
 
 // --- Templates ---------------------------------------------------------------
 

@@ -109,8 +109,9 @@ TEST(HostileNumbers, ForwardTestPrintsWhatTheFormulasGive) {
     for (const Value& v : kValues) {
         Oracle o;
         o.target(all(v.v));
-        const std::string out = expectClean(
-            runTimed("1" + typed(v.text) + typed(v.text) + " x 0"), std::string("1 ") + v.text);
+        std::string input = "1";
+        input += typed(v.text) + typed(v.text) + " x 0";
+        const std::string out = expectClean(runTimed(input), std::string("1 ") + v.text);
         EXPECT_NE(out.find(vec("\n位置  GP[] =(%8.4f, %8.4f, %8.4f)", o.GP) +
                            vec("\n姿勢X GO0[]=(%8.4f, %8.4f, %8.4f)", o.GO.X) +
                            vec("\n    Y GO1[]=(%8.4f, %8.4f, %8.4f)", o.GO.Y) +
@@ -165,7 +166,8 @@ TEST(HostileNumbers, CpTestPrintsWhatTheFormulasGive) {
         for (double& f : fi) f = kin::driver::stepPathJoint(f);
         o.target(fi);
         const int sol2 = o.solve(phi0, kin::kModeCp);
-        std::string input = "3" + typed(v.text) + typed(v.text) + typed(v.text) + typed(v.text);
+        std::string input = "3";
+        input += typed(v.text) + typed(v.text) + typed(v.text) + typed(v.text);
         input += sol1 == 0 ? " 0 1" : " 1";
         input += sol2 == 0 ? " 0 0 0" : " 0 0";
         const std::string label = std::string("3 ") + v.text;
@@ -194,8 +196,8 @@ TEST(HostileNumbers, PositionOnlyTestPrintsWhatTheFormulasGive) {
         Joints phi0{};
         for (int i = 3; i < 6; ++i) phi0[static_cast<std::size_t>(i)] = fi[static_cast<std::size_t>(i)];
         const int sol = o.solve(phi0, kin::kModePositionOnly);
-        const std::string input = "4" + typed(v.text) + typed(v.text) + " p " +
-                                  std::string(static_cast<std::size_t>(sol), 'k') + " 0";
+        std::string input = "4";
+        input += typed(v.text) + typed(v.text) + " p " + std::string(static_cast<std::size_t>(sol), 'k') + " 0";
         const std::string label = std::string("4 ") + v.text;
         const std::string out = expectClean(runTimed(input), label);
         EXPECT_NE(out.find(vec("\n目標位置     GP[]=(%7.4f %7.4f %7.4f)", o.GP) +

@@ -68,11 +68,11 @@ struct SetupResult {
     explicit operator bool() const noexcept { return ok(); }
 };
 
-//! A one-line English reason for an error, e.g. "joint 4 slides; joints 3 to
-//! 5 must turn". Never null. Thread-safe.
+//! A one-line English reason for an error, e.g. "the axes are not
+//! orthogonal". Never null. Thread-safe.
 const char* describe(SetupError error) noexcept;
 
-//! The reason with the entry it is about, e.g. "joint 2: axes not
+//! The reason with the entry it is about, e.g. "joint 2: the axes are not
 //! orthogonal (tolerance 1e-09)"; "ok" when there is no error. Thread-safe.
 std::string describe(const SetupResult& result);
 

@@ -1,37 +1,25 @@
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include <armkin/arm.hpp>
 
 #include "arm/builtin_arm.hpp"
+#include "numeric/frame.hpp"
 
 namespace armkin {
 
 namespace {
 
-bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-bool finite(const Axes& a) { return finite(a.X) && finite(a.Y) && finite(a.Z); }
-
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
 //! The first problem of one set of axes: unit length, then orthogonality,
 //! then handedness.
 SetupError checkAxes(const Axes& a) {
-    for (const Vec3* v : {&a.X, &a.Y, &a.Z}) {
-        if (!(std::fabs(std::sqrt(dot(*v, *v)) - 1.0) <= kAxisTolerance))
-            return SetupError::AxisNotUnit;
+    switch (kin::axesFault(a, kAxisTolerance)) {
+    case kin::AxesFault::None: return SetupError::None;
+    case kin::AxesFault::NotUnit: return SetupError::AxisNotUnit;
+    case kin::AxesFault::NotOrthogonal: return SetupError::AxesNotOrthogonal;
+    case kin::AxesFault::NotRightHanded: return SetupError::AxesNotRightHanded;
     }
-    if (!(std::fabs(dot(a.X, a.Y)) <= kAxisTolerance) ||
-        !(std::fabs(dot(a.Y, a.Z)) <= kAxisTolerance) ||
-        !(std::fabs(dot(a.Z, a.X)) <= kAxisTolerance))
-        return SetupError::AxesNotOrthogonal;
-    const Vec3 c{a.X.y * a.Y.z - a.X.z * a.Y.y, a.X.z * a.Y.x - a.X.x * a.Y.z,
-                 a.X.x * a.Y.y - a.X.y * a.Y.x};
-    if (!(std::fabs(c.x - a.Z.x) <= kAxisTolerance && std::fabs(c.y - a.Z.y) <= kAxisTolerance &&
-          std::fabs(c.z - a.Z.z) <= kAxisTolerance))
-        return SetupError::AxesNotRightHanded;
-    return SetupError::None;
+    return SetupError::AxesNotRightHanded;
 }
 
 SetupResult fail(SetupError e, int entry) {
@@ -56,9 +44,9 @@ SetupResult validate(const ArmDescription& arm) noexcept {
         if (arm.JTYPE[i] != static_cast<char>(JointType::Turning))
             return fail(SetupError::SlidingWristJoint, i);
     }
-    if (!finite(arm.armBasePos) || !finite(arm.armBaseAxes)) return fail(SetupError::NonFinite, kBase);
+    if (!kin::isFinite(arm.armBasePos) || !kin::isFinite(arm.armBaseAxes)) return fail(SetupError::NonFinite, kBase);
     for (int k = 0; k < 7; ++k) {
-        if (!finite(arm.armJointPos[k]) || !finite(arm.armJointAxes[k]))
+        if (!kin::isFinite(arm.armJointPos[k]) || !kin::isFinite(arm.armJointAxes[k]))
             return fail(SetupError::NonFinite, k);
     }
     if (const SetupError e = checkAxes(arm.armBaseAxes); e != SetupError::None) return fail(e, kBase);

@@ -32,10 +32,6 @@ void putJoint(const Frame& dh, char type, Vec3& pos, Axes& axes) {
     }
 }
 
-bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-bool finite(const Frame& f) { return finite(f.X) && finite(f.Y) && finite(f.Z) && finite(f.O); }
-
 }  // namespace
 
 int describeDhArm(const DhTable& table, ArmDescription& out) {
@@ -56,10 +52,10 @@ int describeDhArm(const DhTable& table, ArmDescription& out) {
             T = frameMul(T, modifiedLink(r));
             putJoint(T, r.type, d.armJointPos[k], d.armJointAxes[k]);
         }
-        if (!finite(T)) return 0;
+        if (!kin::isFinite(T)) return 0;
     }
     const Frame tool = frameMul(T, table.flange);
-    if (!finite(tool)) return 0;
+    if (!kin::isFinite(tool)) return 0;
     d.armJointPos[kMaxJoints] = tool.O;
     d.armJointAxes[kMaxJoints] = {tool.X, tool.Y, tool.Z};
     d.JTYPE[kMaxJoints] = '\0';

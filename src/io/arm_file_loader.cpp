@@ -17,6 +17,7 @@
 
 #include "arm/dh_table.hpp"
 #include "io/io_detail.hpp"
+#include "numeric/types.hpp"
 
 namespace armkin {
 
@@ -270,7 +271,7 @@ public:
         } else {
             return fail(*c, "dh: convention must be 'standard' or 'modified', not " + quoted(convention));
         }
-        Frame base = io::kIdentityFrame, tool = io::kIdentityFrame;
+        Frame base = kin::identityFrame(), tool = kin::identityFrame();
         if (const YAML::Node* b = f.find("base"); b && !offset(*b, "dh: base", base)) return false;
         if (const YAML::Node* t = f.find("tool"); t && !offset(*t, "dh: tool", tool)) return false;
         const YAML::Node* list = nullptr;

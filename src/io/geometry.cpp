@@ -2,24 +2,9 @@
 #include <cmath>
 
 #include "io/io_detail.hpp"
+#include "numeric/frame.hpp"
 
 namespace armkin::io {
-
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-Vec3 cross(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-Vec3 rotate(const Frame& f, const Vec3& v) {
-    return {f.X.x * v.x + f.Y.x * v.y + f.Z.x * v.z, f.X.y * v.x + f.Y.y * v.y + f.Z.y * v.z,
-            f.X.z * v.x + f.Y.z * v.y + f.Z.z * v.z};
-}
-
-Frame compose(const Frame& a, const Frame& b) {
-    const Vec3 o = rotate(a, b.O);
-    return {rotate(a, b.X), rotate(a, b.Y), rotate(a, b.Z), {o.x + a.O.x, o.y + a.O.y, o.z + a.O.z}};
-}
 
 Frame frameFromXyzRpy(const Vec3& xyz, const Vec3& rpy) {
     const double cr = std::cos(rpy.x), sr = std::sin(rpy.x);
@@ -47,27 +32,15 @@ bool frameFromQuaternion(const Vec3& p, double x, double y, double z, double w, 
     return true;
 }
 
-bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-bool finite(const Frame& f) { return finite(f.X) && finite(f.Y) && finite(f.Z) && finite(f.O); }
-
 bool isRigid(const Frame& f) {
-    if (!finite(f)) return false;
-    const auto near = [](double v, double want) { return std::fabs(v - want) <= kAxisTolerance; };
-    for (const Vec3* v : {&f.X, &f.Y, &f.Z}) {
-        if (!near(std::sqrt(dot(*v, *v)), 1.0)) return false;
-    }
-    if (!near(dot(f.X, f.Y), 0.0) || !near(dot(f.Y, f.Z), 0.0) || !near(dot(f.Z, f.X), 0.0))
-        return false;
-    const Vec3 c = cross(f.X, f.Y);
-    return near(c.x, f.Z.x) && near(c.y, f.Z.y) && near(c.z, f.Z.z);
+    return kin::isFinite(f) && kin::axesFault({f.X, f.Y, f.Z}, kAxisTolerance) == kin::AxesFault::None;
 }
 
 bool unitAxis(const Vec3& v, Vec3& out) {
     const double m = std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
     if (!std::isfinite(m) || m == 0.0) return false;
     const Vec3 w{v.x / m, v.y / m, v.z / m};
-    const double n = std::sqrt(dot(w, w));
+    const double n = std::sqrt(kin::dot3(w, w));
     if (!(m * n >= kMinAxisLength)) return false;
     out = {w.x / n, w.y / n, w.z / n};
     return true;
@@ -79,10 +52,10 @@ Axes jointAxes(JointType type, const Vec3& axis, const Frame& reference) {
     // a second one that then lies well away from it (|cos| <= 0.44).
     const bool turning = type == JointType::Turning;
     Vec3 c = turning ? reference.X : reference.Z;
-    if (std::fabs(dot(c, axis)) > 0.9) c = turning ? reference.Y : reference.X;
-    const double k = dot(c, axis);
+    if (std::fabs(kin::dot3(c, axis)) > 0.9) c = turning ? reference.Y : reference.X;
+    const double k = kin::dot3(c, axis);
     Vec3 r{c.x - k * axis.x, c.y - k * axis.y, c.z - k * axis.z};
-    const double n = std::sqrt(dot(r, r));
+    const double n = std::sqrt(kin::dot3(r, r));
     r = {r.x / n, r.y / n, r.z / n};
 
     Axes a;
@@ -93,7 +66,7 @@ Axes jointAxes(JointType type, const Vec3& axis, const Frame& reference) {
         a.X = axis;
         a.Z = r;
     }
-    a.Y = cross(a.Z, a.X);
+    a.Y = kin::cross3(a.Z, a.X);
     return a;
 }
 

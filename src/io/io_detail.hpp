@@ -1,7 +1,7 @@
 #pragma once
-//! Helpers the loaders share: rigid-transform arithmetic, joint frames from
-//! an axis, reading a file with a size cap, checking text before a parser
-//! sees it, and building results and errors.
+//! Helpers the loaders share: frames from the files' rotations, joint
+//! frames from an axis, reading a file with a size cap, checking text
+//! before a parser sees it, and building results and errors.
 
 #include <limits>
 #include <string>
@@ -12,22 +12,13 @@
 namespace armkin::io {
 
 // --- Rigid transforms (Frame: columns X, Y, Z of R, then O) ---------------
+// Products, dot and cross products are numeric/frame.hpp's.
 
-inline constexpr Frame kIdentityFrame{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}};
-
-double dot(const Vec3& a, const Vec3& b);
-Vec3 cross(const Vec3& a, const Vec3& b);
-//! R*v.
-Vec3 rotate(const Frame& f, const Vec3& v);
-//! A*B: B given in A's coordinates, carried to A's parent.
-Frame compose(const Frame& a, const Frame& b);
 //! Translation xyz, then rotation R = Rz(yaw) Ry(pitch) Rx(roll) (URDF order).
 Frame frameFromXyzRpy(const Vec3& xyz, const Vec3& rpy);
 //! Translation p, rotation of the quaternion (x, y, z, w), normalised first.
 //! Returns false for a quaternion of zero or non-finite length.
 bool frameFromQuaternion(const Vec3& p, double x, double y, double z, double w, Frame& out);
-bool finite(const Vec3& v);
-bool finite(const Frame& f);
 //! Whether the axes are orthonormal and right-handed within kAxisTolerance
 //! and every component is finite.
 bool isRigid(const Frame& f);

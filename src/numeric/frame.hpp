@@ -2,6 +2,8 @@
 //! Frame and vector routines. Sums are formed left to right in the order
 //! written; no routine keeps state, allocates or fails.
 
+#include <cmath>
+
 #include "numeric/types.hpp"
 
 namespace kin {
@@ -32,5 +34,24 @@ inline double component(const Vec3& v, int i) {
 inline double dot3(const Vec3& a, const Vec3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
+//! a - b.
+inline Vec3 sub3(const Vec3& a, const Vec3& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+//! Whether every component is a finite number.
+inline bool isFinite(const Vec3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+inline bool isFinite(const Axes& a) { return isFinite(a.X) && isFinite(a.Y) && isFinite(a.Z); }
+inline bool isFinite(const Frame& f) {
+    return isFinite(f.X) && isFinite(f.Y) && isFinite(f.Z) && isFinite(f.O);
+}
+
+//! The first thing wrong with a set of finite axes, in this order: an axis
+//! whose length differs from 1, two axes whose dot product differs from 0,
+//! X x Y differing from Z in a component; each by more than tolerance.
+enum class AxesFault { None, NotUnit, NotOrthogonal, NotRightHanded };
+AxesFault axesFault(const Axes& a, double tolerance);
 
 }  // namespace kin
