@@ -49,8 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         armkin::UrdfOptions options;
         options.baseLink = names[data[0] & 7];
         options.tipLink = names[(data[0] >> 3) & 7];
-        if (data[0] & 0x40) options.toolOffset = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}, {0.1, 0, 0}};
-        if (data[0] & 0x80) options.toolOffset.X = {1, 1, 0};  // not rigid: refused
+        if (data[0] & 0x40) options.toolOffset = {{0.1, 0, 0}, {{{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}}};
+        if (data[0] & 0x80) options.toolOffset.rotation[1][0] = 1.0;  // not rigid: refused
         check(armkin::loadUrdfText(text.substr(1), "fuzz.urdf", options));
     }
     return 0;

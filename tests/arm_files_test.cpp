@@ -150,15 +150,15 @@ struct KdlArm {
             if (GetTreeElementChildren(element).empty()) tip = name;
         return tree.getChain(tree.getRootSegment()->first, tip, chain);
     }
-    armkin::Pose pose(const armkin::Joints& q, const armkin::Frame& offset) {
+    armkin::Pose pose(const armkin::Joints& q, const armkin::Pose& offset) {
         KDL::ChainFkSolverPos_recursive fk(chain);
         KDL::JntArray j(chain.getNrOfJoints());
         for (unsigned i = 0; i < j.rows() && i < 6; ++i) j(i) = q[i];
         KDL::Frame f;
         fk.JntToCart(j, f);
-        f = f * KDL::Frame(KDL::Rotation(offset.X.x, offset.Y.x, offset.Z.x, offset.X.y, offset.Y.y, offset.Z.y,
-                                         offset.X.z, offset.Y.z, offset.Z.z),
-                           KDL::Vector(offset.O.x, offset.O.y, offset.O.z));
+        const armkin::Rotation& R = offset.rotation;
+        f = f * KDL::Frame(KDL::Rotation(R[0][0], R[0][1], R[0][2], R[1][0], R[1][1], R[1][2], R[2][0], R[2][1], R[2][2]),
+                           KDL::Vector(offset.position.x, offset.position.y, offset.position.z));
         armkin::Pose p;
         p.position = {f.p.x(), f.p.y(), f.p.z()};
         for (int r = 0; r < 3; ++r)
@@ -238,7 +238,7 @@ TEST(UrdfLoader, AnyAxisDirectionMatchesKdl) {
         xml += "</robot>\n";
 
         armkin::UrdfOptions options;
-        const armkin::Frame turned{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}, {0.1, -0.2, 0.3}};
+        const armkin::Pose turned{{0.1, -0.2, 0.3}, {{{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}}};
         if (arm % 2) options.toolOffset = turned;
         SCOPED_TRACE(xml);
         worst = std::max(worst, worstAgainstKdl(xml, options, 100, arm));

@@ -85,7 +85,7 @@ TEST(ArmLoaders, BadFilesGiveFileLineAndReason) {
     armkin::UrdfOptions nowhere;
     nowhere.tipLink = "nowhere";
     armkin::UrdfOptions squashed;
-    squashed.toolOffset.X = {2, 0, 0};
+    squashed.toolOffset.rotation[0][0] = 2.0;
     const std::string revolute = "<axis xyz=\"0 0 1\"/><limit lower=\"-1\" upper=\"1\" effort=\"1\" velocity=\"1\"/>";
     const std::string big(armkin::kMaxArmFileBytes + 1, ' ');
 
@@ -323,7 +323,7 @@ TEST(ArmLoaders, OptionsChooseTheChainAndTheTool) {
                                          "<child link=\"cam\"/><origin xyz=\"1 2 3\"/></joint>\n");
     armkin::UrdfOptions o;
     o.tipLink = "l6";
-    o.toolOffset = {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}, {0.1, 0, 0}};
+    o.toolOffset = {{0.1, 0, 0}, {{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}}};
     const armkin::LoadResult r = armkin::loadUrdfText(text, "t.urdf", o);
     ASSERT_TRUE(r.ok()) << r.error.message();
     // Six joints 0.5 apart along Z, tool offset turned by 90 degrees about Z.

@@ -62,7 +62,7 @@ struct UrdfOptions {
     std::string tipLink;
     //! The tool frame in the tip link's frame (identity: the tool is the tip
     //! link's frame).
-    Frame toolOffset{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}};
+    Pose toolOffset{};
 };
 
 //! Reads a URDF file. Fixed joints are folded in; revolute and continuous

@@ -1,6 +1,6 @@
 #pragma once
-//! Value types of the public interface: vectors, frames, joint vectors and
-//! poses. Plain aggregates of doubles; nothing here computes anything.
+//! Value types of the public interface: vectors, axes, joint vectors and
+//! poses (the one transform type). Plain aggregates of doubles; nothing here computes anything.
 
 #include <array>
 
@@ -13,27 +13,12 @@ struct Vec3 {
     double z = 0.0;
 };
 
-//! The rotation part of a frame on its own: X, Y and Z axes (the columns).
+//! The axes of a frame: X, Y and Z (the columns of its rotation). The arm
+//! description gives each joint's this way.
 struct Axes {
     Vec3 X;
     Vec3 Y;
     Vec3 Z;
-};
-
-//! A rigid transform: axes X, Y, Z (columns of R) then the origin O.
-//! Maps a point p of its own coordinates to its parent's as R*p + O.
-struct Frame {
-    Vec3 X;
-    Vec3 Y;
-    Vec3 Z;
-    Vec3 O;
-};
-
-//! ZYZ Euler angles: R = Rz(phi) * Ry(theta) * Rz(psi), radians.
-struct EulerZYZ {
-    double phi = 0.0;
-    double theta = 0.0;
-    double psi = 0.0;
 };
 
 //! One displacement per joint, joint 0 first: radians for a turning joint,
@@ -44,7 +29,8 @@ using Joints = std::array<double, 6>;
 //! tool's X, Y and Z axes in world coordinates.
 using Rotation = std::array<std::array<double, 3>, 3>;
 
-//! A tool pose in world coordinates.
+//! A rigid transform: a tool pose, or any frame, in world coordinates. Maps
+//! a point p of its own coordinates to world coordinates as R*p + position.
 struct Pose {
     Vec3 position;
     Rotation rotation{{{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}}};

@@ -26,7 +26,7 @@ Pose poseOf(const kin::Frame& f) {
 
 //! Forward kinematics into fk (every link frame moved) and the tool pose.
 void toolPose(const kin::SolverModel& m, kin::FkData& fk, const Joints& q, Pose& out) {
-    EulerZYZ euler;
+    kin::EulerZYZ euler;
     kin::analys(m.model, fk, m.model.DOF, q.data(), out.position, euler);
     out = poseOf({fk.fkAxisX, fk.fkAxisY, fk.fkAxisZ, out.position});
 }

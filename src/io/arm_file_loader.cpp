@@ -23,6 +23,8 @@ namespace armkin {
 
 namespace {
 
+using kin::Frame;
+
 using io::failure;
 using io::quoted;
 

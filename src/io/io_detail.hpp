@@ -9,7 +9,14 @@
 
 #include <armkin/loaders.hpp>
 
+#include "numeric/types.hpp"
+
 namespace armkin::io {
+
+using kin::Frame;
+
+//! The pose as a frame (axes are the rotation's columns), and back.
+Frame frameOf(const Pose& p);
 
 // --- Rigid transforms (Frame: columns X, Y, Z of R, then O) ---------------
 // Products, dot and cross products are numeric/frame.hpp's.

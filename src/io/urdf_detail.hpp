@@ -17,7 +17,11 @@
 
 #include <armkin/loaders.hpp>
 
+#include "io/io_detail.hpp"
+
 namespace armkin::urdf_io {
+
+using kin::Frame;
 
 // --- The structure pass (urdf_structure.cpp) ----------------------------------
 

@@ -25,7 +25,7 @@ LoadResult failure(const LoadError& error) { return failure(error.file, error.li
 LoadResult loadParsed(std::string_view xml, const std::string& source, const UrdfOptions& options) {
     LoadError error;
     if (!io::checkText(xml, source, "XML", error)) return failure(error);
-    if (!io::isRigid(options.toolOffset))
+    if (!io::isRigid(io::frameOf(options.toolOffset)))
         return failure(source, 0, "the tool offset is not a rigid transform (finite, orthonormal, right-handed axes)");
     urdf_io::XmlTree tree;
     if (!urdf_io::readStructure(xml, source, tree, error)) return failure(error);
@@ -43,7 +43,7 @@ LoadResult loadParsed(std::string_view xml, const std::string& source, const Urd
     LoadedArm arm;
     if (!urdf_io::findChain(tree, options, source, chain, error) ||
         !urdf_io::checkChainJoints(tree, chain, *model, source, error) ||
-        !urdf_io::describeChain(tree, chain, *model, options.toolOffset, source, arm, error))
+        !urdf_io::describeChain(tree, chain, *model, io::frameOf(options.toolOffset), source, arm, error))
         return failure(error);
     return io::finish(std::move(arm), source);
 }
