@@ -78,7 +78,7 @@ void gap(const Vec3& p, const Axes& A, const Vec3& tp, const Axes& tA, double& d
 }
 
 //! Pose of q by forward kinematics apart from the engine under test.
-void referencePose(const SurveyArm& arm, Engine& fk, const Joints& q, Vec3& p, Axes& A) {
+void referencePose(const SurveyArm& arm, Kinematics& fk, const Joints& q, Vec3& p, Axes& A) {
     if (arm.real != nullptr) {
         const Matrix4 T = arm.real->fk(q);
         p = column(T, 3);
@@ -96,7 +96,7 @@ double jointGapOf(const SurveyArm& arm, int k, double a, double b) {
 }
 
 Tally survey(const SurveyArm& arm, int poses, unsigned seed) {
-    Engine e, fk;
+    Kinematics e, fk;
     setUp(e, arm.desc);
     setUp(fk, arm.desc);
     std::mt19937_64 rng(seed);

@@ -15,7 +15,7 @@ std::vector<Target> makeSet(SetKind set) {
     std::mt19937_64 rng(set == SetKind::Uniform ? 20260501u : 20260502u);
     std::uniform_real_distribution<double> angle(-M_PI, M_PI);
     std::bernoulli_distribution sign;
-    Engine e;
+    Kinematics e;
     setUpBuiltinArm(e);
     std::vector<Target> out;
     out.reserve(kSetSize);
@@ -44,14 +44,14 @@ std::string_view setName(SetKind set) {
     return set == SetKind::Uniform ? "uniform" : "sin_q4";
 }
 
-void setUpBuiltinArm(Engine& e) {
+void setUpBuiltinArm(Kinematics& e) {
     const ArmDescription d = kin::builtinArm();
     Frame base;
     std::array<Frame, kMaxJoints + 1> links;
     e.armSetup(6, d, base, links);
 }
 
-PoseGap poseGap(Engine& fk, const Target& t, const Joints& q) {
+PoseGap poseGap(Kinematics& fk, const Target& t, const Joints& q) {
     Vec3 p;
     EulerZYZ euler;
     fk.analys(6, q.data(), p, euler);
@@ -67,12 +67,12 @@ PoseGap poseGap(Engine& fk, const Target& t, const Joints& q) {
     return {std::hypot(p.x - t.pos.x, p.y - t.pos.y, p.z - t.pos.z), std::sqrt(frob / 2.0)};
 }
 
-bool reaches(Engine& fk, const Target& t, const Joints& q) {
+bool reaches(Kinematics& fk, const Target& t, const Joints& q) {
     const PoseGap g = poseGap(fk, t, q);
     return g.position < kSuccessGap && g.rotation < kSuccessGap;
 }
 
-bool reachesPosition(Engine& fk, const Target& t, const Joints& q) {
+bool reachesPosition(Kinematics& fk, const Target& t, const Joints& q) {
     return poseGap(fk, t, q).position < kSuccessGap;
 }
 

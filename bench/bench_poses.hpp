@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 
 namespace kin::bench {
 
@@ -30,7 +30,7 @@ const std::vector<Target>& targets(SetKind set);
 std::string_view setName(SetKind set);
 
 //! Sets an engine up for the console program's built-in arm.
-void setUpBuiltinArm(Engine& e);
+void setUpBuiltinArm(Kinematics& e);
 
 //! How far the tool pose of q lies from the target: position as Euclidean
 //! distance, rotation as the angle between the two orientations (from the
@@ -39,13 +39,13 @@ struct PoseGap {
     double position;
     double rotation;
 };
-PoseGap poseGap(Engine& fk, const Target& t, const Joints& q);
+PoseGap poseGap(Kinematics& fk, const Target& t, const Joints& q);
 
 //! The success test of both sides: below 1e-9 in position and rotation.
 inline constexpr double kSuccessGap = 1e-9;
-bool reaches(Engine& fk, const Target& t, const Joints& q);
+bool reaches(Kinematics& fk, const Target& t, const Joints& q);
 //! Position alone (the position-only solve leaves the orientation free).
-bool reachesPosition(Engine& fk, const Target& t, const Joints& q);
+bool reachesPosition(Kinematics& fk, const Target& t, const Joints& q);
 
 //! Whether q is the typed vector modulo 2 pi, within 1e-4 per joint.
 bool isTyped(const Target& t, const Joints& q);

@@ -13,7 +13,7 @@ constexpr Joints kZeros{};
 
 void fkSweep(benchmark::State& st, SetKind set) {
     const std::vector<Target>& ts = targets(set);
-    Engine e;
+    Kinematics e;
     setUpBuiltinArm(e);
     Vec3 p;
     EulerZYZ E;
@@ -42,7 +42,7 @@ int modeOf(EngineOp op) {
 
 void solveSweep(benchmark::State& st, EngineOp op, SetKind set) {
     const std::vector<Target>& ts = targets(set);
-    Engine e;
+    Kinematics e;
     setUpBuiltinArm(e);
     SolutionList sols{};
     const int mode = modeOf(op);
@@ -83,8 +83,8 @@ void registerEngineBenchmarks() {
 Figures engineFigures(EngineOp op, SetKind set) {
     Figures f;
     if (op == EngineOp::Fk) return f;
-    Engine e;
-    Engine fk;
+    Kinematics e;
+    Kinematics fk;
     setUpBuiltinArm(e);
     setUpBuiltinArm(fk);
     for (const Target& t : targets(set)) {

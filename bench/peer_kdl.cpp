@@ -165,7 +165,7 @@ Figures peerFigures(PeerOp op, SetKind set) {
     KDL::epsilon = kPeerZero;
     Figures f;
     Peer peer(set);
-    Engine fk;
+    Kinematics fk;
     setUpBuiltinArm(fk);
     const std::vector<Target>& ts = targets(set);
     for (std::size_t i = 0; i < ts.size(); ++i) {

@@ -43,7 +43,7 @@ struct Digest {
 };
 
 //! Every result for one target, the whole solution list included.
-void addTarget(kin::Engine& e, const kin::bench::Target& t, Digest& d) {
+void addTarget(kin::Kinematics& e, const kin::bench::Target& t, Digest& d) {
     using namespace kin;
     Vec3 p;
     EulerZYZ E;
@@ -63,7 +63,7 @@ void addTarget(kin::Engine& e, const kin::bench::Target& t, Digest& d) {
 }
 
 //! A random target on an arm set up in s, typed vector q.
-kin::bench::Target randomTarget(kin::Engine& s, const kin::Joints& q) {
+kin::bench::Target randomTarget(kin::Kinematics& s, const kin::Joints& q) {
     using namespace kin;
     bench::Target t;
     t.typed = q;
@@ -79,7 +79,7 @@ int digest() {
     using namespace kin;
     using namespace kin::bench;
     Digest d, builtin, sliding, real;
-    Engine e;
+    Kinematics e;
     setUpBuiltinArm(e);
     for (const SetKind set : kSets) {
         for (const Target& t : targets(set)) {
@@ -89,7 +89,7 @@ int digest() {
     }
     std::mt19937_64 rng(77);
     for (const testing::SlidingArm& arm : testing::slidingArms()) {
-        Engine s;
+        Kinematics s;
         testing::setUp(s, testing::describe(arm));
         for (int i = 0; i < 20; ++i) {
             const Target t = randomTarget(s, testing::randomJoints(arm, rng));
@@ -100,7 +100,7 @@ int digest() {
     std::mt19937_64 realRng(78);
     std::uniform_real_distribution<double> angle(-M_PI, M_PI);
     for (const testing::RealArm& arm : testing::realArms()) {
-        Engine s;
+        Kinematics s;
         testing::setUp(s, arm.desc);
         for (int i = 0; i < 20; ++i) {
             Joints q;
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "n must lie in 1..%zu\n", ts.size());
         return 2;
     }
-    Engine e;
+    Kinematics e;
     setUpBuiltinArm(e);
     SolutionList sols{};
     const Joints zeros{};

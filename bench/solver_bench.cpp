@@ -49,7 +49,7 @@ std::vector<SolverArmSet> makeSets() {
 }
 
 struct Rig {
-    Engine engine;
+    Kinematics engine;
     SolverModel model;
     std::unique_ptr<SolverWorkspace> ws = std::make_unique<SolverWorkspace>();
     std::unique_ptr<SolveResult> result = std::make_unique<SolveResult>();

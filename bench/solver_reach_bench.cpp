@@ -34,7 +34,7 @@ struct ReachSet {
 };
 
 struct Rig {
-    Engine engine;
+    Kinematics engine;
     SolverModel model;
     std::unique_ptr<SolverWorkspace> ws = std::make_unique<SolverWorkspace>();
     std::unique_ptr<SolveResult> result = std::make_unique<SolveResult>();

@@ -5,7 +5,7 @@
 
 #include "arm/arm_model.hpp"
 #include "driver/console/console.hpp"
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 
 namespace kin::driver {
 
@@ -62,7 +62,7 @@ private:
     void printJoints(const char* fmt, const Joints& q);
 
     Console& console_;
-    Engine engine_;
+    Kinematics engine_;
     bool customArm_;
     DriverRecords r_;
 };

@@ -13,14 +13,14 @@
 
 #include "arm/builtin_arm.hpp"
 #include "fuzz_input.hpp"
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "numeric/euler.hpp"
 
 namespace {
 
 using fuzz::consumeDouble;
 using kin::Axes;
-using kin::Engine;
+using kin::Kinematics;
 using kin::Joints;
 using kin::Vec3;
 
@@ -105,7 +105,7 @@ int consumeMode(FuzzedDataProvider& in) {
     }
 }
 
-void checkLists(const Engine& e) {
+void checkLists(const Kinematics& e) {
     FUZZ_CHECK(e.ik.arm.armCandCount >= 0 && e.ik.arm.armCandCount <= 4);
     FUZZ_CHECK(e.ik.wrist.wristCandCount >= 0 && e.ik.wrist.wristCandCount <= 2);
 }
@@ -114,8 +114,8 @@ void checkLists(const Engine& e) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    auto engine = std::make_unique<Engine>();
-    Engine& e = *engine;
+    auto engine = std::make_unique<Kinematics>();
+    Kinematics& e = *engine;
 
     const kin::ArmDescription arm = consumeArm(in);
     kin::Frame base{};

@@ -41,7 +41,7 @@ public:
     Array fk(const py::handle& q);
     Array frames(const py::handle& q);
     Array fkBatch(const py::handle& qs);
-    //! One of the console's modes of Engine::inverse.
+    //! One of the console's modes of armkin::inverse.
     Array inverse(const py::handle& T, const py::handle& seed, armkin::IkMode mode);
 
     py::object ik(const py::handle& T, bool info, const py::handle& copies, bool orthonormalize);

@@ -19,7 +19,7 @@ void expectVec(const Vec3& v, double x, double y, double z, double tol = 1e-12) 
 }
 
 TEST(ArmSetup, BuiltinArmGivesTheTabledLinkFrames) {
-    Engine e;
+    Kinematics e;
     Frame base;
     std::array<Frame, 7> links;
     const ArmDescription d = builtinArm();
@@ -54,7 +54,7 @@ TEST(ArmSetup, BuiltinArmGivesTheTabledLinkFrames) {
 }
 
 TEST(ArmSetup, RunningItAgainChangesNothing) {
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     const ArmModel model = e.model;
     const ArmConstants constants = e.arm;
@@ -64,7 +64,7 @@ TEST(ArmSetup, RunningItAgainChangesNothing) {
 }
 
 TEST(ArmSetup, MovingTheBaseOrTheToolChangesOnlyTheirFrames) {
-    Engine a, b;
+    Kinematics a, b;
     setUp(a, builtinArm());
     ArmDescription moved = builtinArm();
     moved.armBasePos = {0.5, -0.25, 1.0};
@@ -79,7 +79,7 @@ TEST(ArmSetup, MovingTheBaseOrTheToolChangesOnlyTheirFrames) {
 }
 
 TEST(ArmSetup, RejectsJointCountsItHasNoRoomFor) {
-    Engine e;
+    Kinematics e;
     Frame base;
     std::array<Frame, 7> links;
     const ArmDescription d = builtinArm();
@@ -89,7 +89,7 @@ TEST(ArmSetup, RejectsJointCountsItHasNoRoomFor) {
 }
 
 TEST(Classification, BuiltinArmConstants) {
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     const ArmConstants& c = e.arm;
     EXPECT_EQ(c.armCase, 0);
@@ -125,7 +125,7 @@ TEST(Classification, CaseNumberFromTheFirstThreeLetters) {
                  {"SRSRRR", 5}, {"RSSRRR", 6}, {"SSSRRR", 7}, {"RRRSSS", 0}, {"SSSSRS", 7}};
     for (const auto& row : table) {
         SCOPED_TRACE(row.letters);
-        Engine e;
+        Kinematics e;
         ArmDescription d = builtinArm();
         std::memcpy(d.JTYPE.data(), row.letters, 6);
         setUp(e, d);
@@ -136,13 +136,13 @@ TEST(Classification, CaseNumberFromTheFirstThreeLetters) {
 TEST(Classification, UnknownLettersKeepThePreviousCase) {
     for (const char* letters : {"rRRRRR", "XRRRRR", "RRsRRR"}) {
         SCOPED_TRACE(letters);
-        Engine fresh;
+        Kinematics fresh;
         ArmDescription d = builtinArm();
         std::memcpy(d.JTYPE.data(), letters, 6);
         setUp(fresh, d);
         EXPECT_EQ(fresh.arm.armCase, 0);
 
-        Engine used;
+        Kinematics used;
         ArmDescription sliding = builtinArm();
         std::memcpy(sliding.JTYPE.data(), "SSRRRR", 6);
         setUp(used, sliding);
@@ -152,7 +152,7 @@ TEST(Classification, UnknownLettersKeepThePreviousCase) {
 }
 
 TEST(Classification, ToolZIsFormedFromXAndY) {
-    Engine e;
+    Kinematics e;
     ArmDescription d = builtinArm();
     d.armJointAxes[6].Z = {0, 0, -1};  // disagrees with X x Y
     setUp(e, d);
@@ -173,7 +173,7 @@ TEST(ForwardKinematics, KnownJointVectors) {
         {{0.1, 0.2, 0.3, 0.4, 0.5, 0.6}, {0.8121, 0.1190, 2.9713}, {0.3270, 0.9783, 0.8270}},
         {{1, -1, 0.5, 2, -0.7, 3}, {-0.5838, -1.1261, 2.6238}, {-0.7915, 0.6439, 0.6711}},
     };
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     for (const auto& row : table) {
         SCOPED_TRACE(::testing::PrintToString(row.q));
@@ -188,7 +188,7 @@ TEST(ForwardKinematics, KnownJointVectors) {
 }
 
 TEST(ForwardKinematics, ATurnOfTwoPiLeavesThePose) {
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     const Joints q{0.3, -0.7, 1.1, 0.4, 0.9, -2.0};
     Vec3 p0;
@@ -206,7 +206,7 @@ TEST(ForwardKinematics, ATurnOfTwoPiLeavesThePose) {
 
 TEST(ForwardKinematics, AnyLetterButRSlidesAlongX) {
     for (char letter : {'S', 'x', '\0'}) {
-        Engine e;
+        Kinematics e;
         ArmDescription d = builtinArm();
         d.JTYPE[0] = letter;
         setUp(e, d);

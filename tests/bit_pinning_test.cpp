@@ -125,7 +125,7 @@ void printHex(const char* what, const SolutionList& sols, int n) {
 
 // Runs every operation on pose i with one engine (the engine keeps its
 // records between calls, so the order is part of what is pinned).
-Pin measure(Engine& e, int i, bool verbose) {
+Pin measure(Kinematics& e, int i, bool verbose) {
     const Joints& q = kTyped[i];
     Pin pin{};
 
@@ -159,7 +159,7 @@ Pin measure(Engine& e, int i, bool verbose) {
 }
 
 TEST(BitPinning, EveryResultKeepsItsBits) {
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     if (std::getenv("ARMKIN_PRINT_PINS") != nullptr) {
         for (int i = 0; i < kPoses; ++i) {
@@ -185,7 +185,7 @@ TEST(BitPinning, EveryResultKeepsItsBits) {
                           << (p.position == want.position ? "same" : "changed");
         if (!same) {
             // Replays the sequence up to this pose to show the values.
-            Engine replay;
+            Kinematics replay;
             setUp(replay, builtinArm());
             for (int j = 0; j < i; ++j) measure(replay, j, false);
             measure(replay, i, true);

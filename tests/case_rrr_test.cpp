@@ -5,9 +5,9 @@
 #include <random>
 
 #include "cases/case_solvers.hpp"
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "numeric/euler.hpp"
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace kin {
 namespace {
@@ -82,7 +82,7 @@ ArmDescription skewedArm(double sx, double sy, double tilt1, double tilt2) {
     return d;
 }
 
-void setUp(Engine& e, const ArmDescription& d) {
+void setUp(Kinematics& e, const ArmDescription& d) {
     Frame base{};
     std::array<Frame, 7> links{};
     ASSERT_EQ(e.armSetup(6, d, base, links), 1);
@@ -90,14 +90,14 @@ void setUp(Engine& e, const ArmDescription& d) {
 }
 
 // Arm candidates for a target position with the wrist joints of `wrist`.
-const ArmCandidateList& solveFor(Engine& e, const Vec3& target, const Joints& wrist) {
+const ArmCandidateList& solveFor(Kinematics& e, const Vec3& target, const Joints& wrist) {
     e.prepareTarget(target, EulerZYZ{0.1, 0.2, 0.3}, wrist);
     e.wristTransform();
     e.solveArmCase();
     return e.ik.arm;
 }
 
-Vec3 toolPosition(Engine& e, const Joints& q) {
+Vec3 toolPosition(Kinematics& e, const Joints& q) {
     Vec3 p;
     EulerZYZ E;
     e.analys(q, p, E);
@@ -111,7 +111,7 @@ double distance(const Vec3& a, const Vec3& b) {
 
 // Largest miss of the target over the candidates, each combined with the
 // wrist joints that produced w.
-double worstMiss(Engine& e, const ArmCandidateList& c, const Joints& wrist, const Vec3& target) {
+double worstMiss(Kinematics& e, const ArmCandidateList& c, const Joints& wrist, const Vec3& target) {
     double worst = 0.0;
     for (int i = 0; i < c.armCandCount; ++i) {
         Joints q = wrist;
@@ -136,7 +136,7 @@ bool containsArmJoints(const ArmCandidateList& c, const Joints& q, double tol) {
 }
 
 TEST(CaseRRR, BuiltInArmWorkedExample) {
-    Engine e;
+    Kinematics e;
     setUp(e, builtInArm());
     const Joints q{0.3, 0.2, -0.4, 0, 0, 0};
     const Vec3 target = toolPosition(e, q);
@@ -175,7 +175,7 @@ TEST(CaseRRR, BuiltInArmNoCandidate) {
         {"beyond reach sideways", {0, 3.5, 1.1}, {0, 0, 0, 0.2, 0.3, 0.4}},
         {"too close to the shoulder", {0.1, 0.05, 1.1}, {0, 0, 0, 0, 0, 0}},
     };
-    Engine e;
+    Kinematics e;
     setUp(e, builtInArm());
     // A target on the axis made by forward kinematics as well.
     const Joints upright{0.7, 0, 0, 0.4, 0, -0.2};
@@ -212,7 +212,7 @@ TEST(CaseRRR, TargetInTheWorldXZPlane) {
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.what);
-        Engine e;
+        Kinematics e;
         setUp(e, k.arm);
         // The built-in arm's target is made from its joints (joint 0 at zero).
         const Vec3 target = k.target.x != 0.0 ? k.target : toolPosition(e, k.wrist);
@@ -248,7 +248,7 @@ TEST(CaseRRR, DependentEquationArmsSeededSweep) {
         std::mt19937_64 rng(424242);
         std::uniform_real_distribution<double> turn(-piValue, piValue);
         std::uniform_real_distribution<double> bend(-2.5, 2.5);
-        Engine e;
+        Kinematics e;
         setUp(e, k.arm);
         int tested = 0;
         for (int n = 0; n < 5000; ++n) {
@@ -301,7 +301,7 @@ TEST(CaseRRR, SkewedArmsConicBranchSeededSweep) {
     for (const auto& k : cases) {
         SCOPED_TRACE(::testing::Message() << "shoulder (" << k.sx << ", " << k.sy << "), tilts "
                                           << k.tilt1 << ", " << k.tilt2);
-        Engine e;
+        Kinematics e;
         setUp(e, skewedArm(k.sx, k.sy, k.tilt1, k.tilt2));
         std::mt19937_64 rng(99);
         std::uniform_real_distribution<double> turn(-piValue, piValue);

@@ -16,7 +16,7 @@
 #include "dialogue_support.hpp"
 #include "driver/console/console.hpp"
 #include "driver/session.hpp"
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace {
 
@@ -228,7 +228,7 @@ TEST(ConsoleOutput, LongTextsAndBadBytes) {
 
 TEST(ConsoleOutput, EngineMessagesGoThroughTheConsole) {
     MemoryConsole con("");
-    kin::Engine engine(&*con);
+    kin::Kinematics engine(&*con);
     kin::SolutionList list{};
     list[0][0] = 42.0;
     EXPECT_EQ(engine.inverseKinematics(5, {}, {}, {}, list, kin::kModePtp), 0);

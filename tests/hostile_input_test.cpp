@@ -18,7 +18,7 @@
 #include "dialogue_support.hpp"
 #include "arm/builtin_arm.hpp"
 #include "driver/session.hpp"
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "numeric/euler.hpp"
 
 namespace {
@@ -74,7 +74,7 @@ std::string typed(const char* v) { return std::string(" ") + v + " " + v + " " +
 
 //! The engine as the program sets it up, for the values it must print.
 struct Oracle {
-    kin::Engine e;
+    kin::Kinematics e;
     kin::Vec3 GP;
     kin::EulerZYZ GE;
     kin::Axes GO;

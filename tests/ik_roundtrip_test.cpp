@@ -39,7 +39,7 @@ Joints randomJoints(std::mt19937_64& rng) {
 // stretched or folded (sin q2 = 0). Near a stretched or folded elbow a
 // decomposition pass from a wrong wrist can put the tool point out of the
 // arm's reach, so the elbow margin is wider than the others.
-bool regular(Engine& e, const Joints& q) {
+bool regular(Kinematics& e, const Joints& q) {
     if (std::fabs(std::sin(q[4])) < 0.1 || std::fabs(std::sin(q[2])) < 0.3) return false;
     Vec3 p;
     EulerZYZ E;
@@ -58,7 +58,7 @@ bool sameJoints(const Joints& a, const Joints& b, double tol) {
 
 TEST(IkRoundTrip, EveryPtpSolutionReproducesTheTarget) {
     std::mt19937_64 rng(20261208);
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     int histogram[9] = {};
     int regularCount = 0, typedFound = 0, solutions = 0, below = 0;
@@ -101,7 +101,7 @@ TEST(IkRoundTrip, EveryPtpSolutionReproducesTheTarget) {
 TEST(IkRoundTrip, CpFromANearNeighbourReturnsTheTypedVector) {
     std::mt19937_64 rng(7);
     std::uniform_real_distribution<double> offset(-0.05, 0.05);
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     int regularCount = 0, returned = 0;
     for (int n = 0; n < kSamples; ++n) {
@@ -126,7 +126,7 @@ TEST(IkRoundTrip, CpFromANearNeighbourReturnsTheTypedVector) {
 
 TEST(IkRoundTrip, PositionOnlyKeepsTheWristAndReachesThePoint) {
     std::mt19937_64 rng(11);
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     int total = 0, typedFound = 0, regularCount = 0;
     for (int n = 0; n < kSamples; ++n) {
@@ -173,9 +173,9 @@ TEST(IkEntry, AJointCountOtherThanSixIsRejectedWithItsMessage) {
                  {7, "\nDOF=7 > 6   Solution is indefinite"}};
     for (const auto& row : table) {
         RecordingSink sink;
-        Engine e(&sink);
+        Kinematics e(&sink);
         setUp(e, builtinArm());
-        const Engine before = e;
+        const Kinematics before = e;
         SolutionList sols{};
         sols[0][0] = 42.0;
         const Pose target = poseOf(e, {0.1, 0.2, 0.3, 0.4, 0.5, 0.6});
@@ -188,7 +188,7 @@ TEST(IkEntry, AJointCountOtherThanSixIsRejectedWithItsMessage) {
 }
 
 TEST(IkEntry, ModesOtherThanZeroAndOneAreAllPtp) {
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     const Pose target = poseOf(e, {0.3, 0.2, -0.4, 0.5, 0.7, -0.2});
     SolutionList ref{}, other{};
@@ -200,7 +200,7 @@ TEST(IkEntry, ModesOtherThanZeroAndOneAreAllPtp) {
 }
 
 TEST(IkEntry, TwoEnginesSolveSideBySide) {
-    Engine a, b;
+    Kinematics a, b;
     setUp(a, builtinArm());
     ArmDescription longer = builtinArm();
     longer.armJointPos[6].z = 3.5;

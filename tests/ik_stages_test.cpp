@@ -69,12 +69,12 @@ Joints withWrist(const Joints& q, const std::array<double, 3>& w) {
 
 class Stages : public ::testing::Test {
 protected:
-    Engine e;
+    Kinematics e;
 
     void SetUp() override { setUp(e, builtinArm()); }
 
     void useArm(const ArmDescription& d) {
-        e = Engine{};
+        e = Kinematics{};
         setUp(e, d);
     }
 
@@ -463,7 +463,7 @@ TEST_F(Stages, PoseErrorIsTheLargerOfPositionAndAxisError) {
 TEST_F(Stages, RefineReturnsAtTheFirstPassFromASolution) {
     const Joints q{0.3, 0.5, 0.9, 0.4, 0.6, 0.2};
     aimAt(q, q);
-    Engine reference = e;
+    Kinematics reference = e;
     Joints expected;
     std::array<double, 3> change;
     ASSERT_EQ(reference.decompPass(q, expected, change), 'Y');

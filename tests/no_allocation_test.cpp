@@ -32,7 +32,7 @@ struct Target {
 };
 
 // Targets are made before counting starts.
-std::vector<Target> makeTargets(Engine& e, std::mt19937_64& rng,
+std::vector<Target> makeTargets(Kinematics& e, std::mt19937_64& rng,
                                 const std::function<Joints(std::mt19937_64&)>& draw, int n) {
     std::vector<Target> out;
     for (int i = 0; i < n; ++i) {
@@ -50,7 +50,7 @@ std::vector<Target> makeTargets(Engine& e, std::mt19937_64& rng,
 
 // Allocations made by FK and the three solves over every target; solved
 // counts the solutions, to show that the solves did run.
-long allocationsDuring(Engine& e, const std::vector<Target>& targets, int& solved) {
+long allocationsDuring(Kinematics& e, const std::vector<Target>& targets, int& solved) {
     SolutionList sols{};
     const Joints zeros{};
     Vec3 pos;
@@ -67,7 +67,7 @@ long allocationsDuring(Engine& e, const std::vector<Target>& targets, int& solve
 }
 
 TEST(NoAllocation, BuiltinArm) {
-    Engine e;
+    Kinematics e;
     setUp(e, builtinArm());
     std::mt19937_64 rng(31);
     auto draw = [](std::mt19937_64& r) {
@@ -85,7 +85,7 @@ TEST(NoAllocation, BuiltinArm) {
 TEST(NoAllocation, EverySlidingCase) {
     std::mt19937_64 rng(32);
     for (const testing::SlidingArm& arm : testing::slidingArms()) {
-        Engine e;
+        Kinematics e;
         setUp(e, testing::describe(arm));
         auto draw = [&arm](std::mt19937_64& r) { return testing::randomJoints(arm, r); };
         const std::vector<Target> targets = makeTargets(e, rng, draw, 20);
@@ -97,7 +97,7 @@ TEST(NoAllocation, EverySlidingCase) {
 TEST(NoAllocation, RealGeometries) {
     std::mt19937_64 rng(33);
     for (const testing::RealArm& arm : testing::realArms()) {
-        Engine e;
+        Kinematics e;
         setUp(e, arm.desc);
         auto draw = [](std::mt19937_64& r) {
             std::uniform_real_distribution<double> angle(-M_PI, M_PI);

@@ -61,7 +61,7 @@ TEST(RealArms, DescriptionsMatchTheirOwnForwardKinematics) {
     std::mt19937_64 rng(501);
     for (const RealArm& arm : realArms()) {
         SCOPED_TRACE(arm.name);
-        Engine e;
+        Kinematics e;
         testing::setUp(e, arm.desc);
         for (int n = 0; n < 200; ++n) {
             const Joints q = randomJoints(rng);
@@ -84,7 +84,7 @@ TEST(RealArms, SeededRoundTrips) {
     std::mt19937_64 rng(502);
     for (const RealArm& arm : realArms()) {
         SCOPED_TRACE(arm.name);
-        Engine e;
+        Kinematics e;
         testing::setUp(e, arm.desc);
         Vec3 pos;
         Axes axes;
@@ -132,7 +132,7 @@ TEST(RealArms, SeededRoundTrips) {
 // (pose error 0.5) and count as two solutions.
 TEST(RealArms, SettledFarFromTheTargetIsNoSolution) {
     const RealArm arm = testing::sphericalWristShoulderOffset07();
-    Engine e;
+    Kinematics e;
     testing::setUp(e, arm.desc);
     const Joints q{-0.34344713326829446, -1.3119724364298408, -2.6775927774678965,
                    -0.38651116556309395, -2.2660705455402974, -0.81693142563621768};
@@ -155,7 +155,7 @@ TEST(RealArms, SettledFarFromTheTargetIsNoSolution) {
 // -0.7235, -0.6194): all four arm candidates and all eight solutions.
 TEST(RealArms, NearDoubleRootKeepsEveryBranch) {
     const RealArm arm = testing::sphericalWristShoulderOffset07();
-    Engine e;
+    Kinematics e;
     testing::setUp(e, arm.desc);
     const Joints q{1.7226352216674989, -2.9680456386527618, -2.3975931760890892,
                    1.188140673211274,  0.12243473777743841, -2.8520060697441929};

@@ -47,7 +47,7 @@ std::vector<Pose> arbitraryTargets(int count, unsigned seed) {
 
 // Runs position-only mode with the given wrist joints; returns the case
 // solver's candidate count.
-int armCandidates(Engine& e, const Pose& t, const Joints& neighbour) {
+int armCandidates(Kinematics& e, const Pose& t, const Joints& neighbour) {
     SolutionList sols{};
     e.inverseKinematics(6, t.pos, t.axes, neighbour, sols, kModePositionOnly);
     return e.ik.arm.armCandCount;
@@ -57,7 +57,7 @@ TEST(SlidingCases, GantryWithSlidesAlongYXZSolvesEveryTargetInClosedForm) {
     // Joint 0 slides along y, joint 1 along x, joint 2 along z, so that in
     // link frame 1 X1 = (0, 1, 0) and X2 = (0, 0, 1): d0, d1, d2 are the
     // y, x and z gaps between the target and the wrist point.
-    Engine e;
+    Kinematics e;
     testing::setUp(e, describe(armNamed("SSS gantry")));
     const Vec3& X1 = e.arm.link1Inv.X;
     const Vec3& X2 = e.model.linkFrames[2].X;
@@ -96,7 +96,7 @@ TEST(SlidingCases, ArmsThatCannotPlaceThePointGiveNoCandidateForAnyTarget) {
             continue;
         }
         SCOPED_TRACE(arm.name);
-        Engine e;
+        Kinematics e;
         testing::setUp(e, describe(arm));
         std::mt19937_64 rng(5);
         for (const Pose& t : arbitraryTargets(100, 72)) {
@@ -118,7 +118,7 @@ TEST(SlidingCases, RailInThePlaneOfTheTurntableGivesTwoCandidatesWithOneLift) {
     // Case 5 with X1.z = 0: the lift alone sets the height, so both
     // candidates share d2 and differ in the rail position d0.
     const SlidingArm arm = armNamed("SRS horizontal rail and lift");
-    Engine e;
+    Kinematics e;
     testing::setUp(e, describe(arm));
     ASSERT_EQ(e.arm.link1Inv.X.z, 0.0);
     std::mt19937_64 rng(9);
@@ -138,7 +138,7 @@ TEST(SlidingCases, TargetsOutOfReachGiveNoCandidate) {
                            "SRS horizontal rail and lift"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
-        Engine e;
+        Kinematics e;
         testing::setUp(e, describe(armNamed(name)));
         Pose t;
         t.pos = {0.0, 100.0, 100.0};
@@ -162,7 +162,7 @@ TEST(SlidingCases, EnginesForDifferentArmsSolveSideBySide) {
     std::vector<Pose> targetsA, targetsB;
     std::vector<Joints> startA, startB;
     {
-        Engine a, b;
+        Kinematics a, b;
         testing::setUp(a, describe(armA));
         testing::setUp(b, describe(armB));
         std::mt19937_64 rng(77);
@@ -176,7 +176,7 @@ TEST(SlidingCases, EnginesForDifferentArmsSolveSideBySide) {
         }
     }
     const int modes[3] = {kModePositionOnly, kModeCp, kModePtp};
-    auto solveAll = [&](Engine& e, const std::vector<Pose>& t, const std::vector<Joints>& s,
+    auto solveAll = [&](Kinematics& e, const std::vector<Pose>& t, const std::vector<Joints>& s,
                         int n, int m) {
         Run r{};
         r.count = e.inverseKinematics(6, t[n].pos, t[n].axes, s[n], r.sols, modes[m]);
@@ -185,19 +185,19 @@ TEST(SlidingCases, EnginesForDifferentArmsSolveSideBySide) {
 
     std::vector<Run> aloneA, aloneB;
     {
-        Engine a;
+        Kinematics a;
         testing::setUp(a, describe(armA));
         for (int n = 0; n < kRuns; ++n) {
             for (int m = 0; m < 3; ++m) aloneA.push_back(solveAll(a, targetsA, startA, n, m));
         }
-        Engine b;
+        Kinematics b;
         testing::setUp(b, describe(armB));
         for (int n = 0; n < kRuns; ++n) {
             for (int m = 0; m < 3; ++m) aloneB.push_back(solveAll(b, targetsB, startB, n, m));
         }
     }
 
-    Engine a, b;
+    Kinematics a, b;
     testing::setUp(a, describe(armA));
     testing::setUp(b, describe(armB));
     size_t i = 0;

@@ -34,7 +34,7 @@ constexpr double kReach = 1e-5;    // sum of the absolute coordinate errors
 constexpr double kPoseTol = 1e-4;  // largest coordinate error of a PTP solution's pose
 constexpr double kSameJoint = 1e-6;
 
-double reachError(Engine& e, const Joints& q, const Vec3& target) {
+double reachError(Kinematics& e, const Joints& q, const Vec3& target) {
     Vec3 p;
     EulerZYZ E;
     e.analys(6, q.data(), p, E);
@@ -42,7 +42,7 @@ double reachError(Engine& e, const Joints& q, const Vec3& target) {
 }
 
 // Largest coordinate difference between the pose of q and the target pose.
-double poseGap(Engine& e, const Joints& q, const Pose& target) {
+double poseGap(Kinematics& e, const Joints& q, const Pose& target) {
     const Pose p = poseOf(e, q);
     const Vec3* a[4] = {&p.pos, &p.axes.X, &p.axes.Y, &p.axes.Z};
     const Vec3* b[4] = {&target.pos, &target.axes.X, &target.axes.Y, &target.axes.Z};
@@ -62,7 +62,7 @@ bool armJointsMatch(const SlidingArm& arm, const std::array<double, 3>& cand, co
 
 // The branch of the case solver that the last solve took, from the records
 // it read.
-Branch branchTaken(const Engine& e) {
+Branch branchTaken(const Kinematics& e) {
     const Vec3& X1 = e.arm.link1Inv.X;
     const Vec3& X2 = e.model.linkFrames[2].X;
     const StageOneCoefficients& s1 = e.ik.s1;
@@ -113,7 +113,7 @@ Frame turnAboutZ(double a) {
 
 // The remaining equation in the angle once the other two unknowns are
 // eliminated, evaluated from the frames: zero exactly at the solutions.
-double conicResidual(const Engine& e, double angle) {
+double conicResidual(const Kinematics& e, double angle) {
     const Frame& L2 = e.model.linkFrames[2];
     const Frame& L1inv = e.arm.link1Inv;
     const Vec3& X1 = L1inv.X;
@@ -163,7 +163,7 @@ struct ConicRoots {
     bool nearDouble = false;  // two roots whose cosines differ by less than 0.02
 };
 
-ConicRoots conicRoots(const Engine& e) {
+ConicRoots conicRoots(const Kinematics& e) {
     constexpr int kSteps = 7200;
     std::vector<double> roots;
     double a = -M_PI, ga = conicResidual(e, a);
@@ -203,7 +203,7 @@ protected:
 };
 
 TEST_P(SlidingArmRoundTrip, CandidatesReachTheTargetAndPtpSolutionsReproduceIt) {
-    Engine e;
+    Kinematics e;
     testing::setUp(e, testing::describe(arm));
     ASSERT_EQ(e.arm.armCase, arm.armCase);
     const bool solvable = arm.branch != Branch::BothHeightsFixed &&

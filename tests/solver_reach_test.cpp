@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "arm/dh_table.hpp"
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "fixtures/real_arms.hpp"
 #include "fixtures/sliding_arms.hpp"
 #include "fixtures/solver_arms.hpp"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "numeric/polynomial.hpp"
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace kin {
 namespace {

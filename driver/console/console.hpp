@@ -11,7 +11,7 @@
 
 #include "driver/console/number_input.hpp"
 #include "driver/console/text_encoder.hpp"
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 
 namespace kin::driver {
 

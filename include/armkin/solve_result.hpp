@@ -107,7 +107,7 @@ struct Solution {
     Joints joints{};
     double positionError = 0.0;  //!< |tool position - target position|
     double rotationError = 0.0;  //!< angle of the rotation from tool to target axes, rad
-    //! How it was obtained; the console's modes of Engine::inverse report
+    //! How it was obtained; the console's modes of armkin::inverse report
     //! Converged.
     SolutionStatus status = SolutionStatus::Exact;
 };

@@ -49,7 +49,7 @@ Model& Model::operator=(Model&&) noexcept = default;
 SetupResult Model::setUp(const ArmDescription& arm) noexcept {
     const SetupResult check = validate(arm);
     if (!check) return check;
-    kin::Engine engine;
+    kin::Kinematics engine;
     kin::Frame base;
     std::array<kin::Frame, kin::kMaxJoints + 1> links;
     engine.armSetup(6, arm, base, links);

@@ -8,7 +8,7 @@
 
 #include <armkin/arm.hpp>
 
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace kin {
 

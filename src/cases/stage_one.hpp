@@ -7,7 +7,7 @@
 //! a = posCoef. The squared distance of the target from the origin of link
 //! frame 1 is distC*cos q0 + distS*sin q0 + distK.
 
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace kin {
 

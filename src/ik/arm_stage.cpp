@@ -1,9 +1,9 @@
 #include "cases/arm_cases.hpp"
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 
 namespace kin {
 
-void Engine::solveArmCase() {
+void Kinematics::solveArmCase() {
     kin::solveArmCase(arm, model.linkFrames[2], ik.s1, ik.wristFrame, ik.wristPointArm, ik.arm);
 }
 

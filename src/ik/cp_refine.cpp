@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "numeric/euler.hpp"
 #include "numeric/frame.hpp"
 
@@ -28,7 +28,7 @@ constexpr double kDelta = 0.001;     //!< forward-difference increment; step lim
 //! into res and diff (status 'Y') and touched no engine record since, so the
 //! base pass would repeat it bit for bit: its result and change are copied
 //! instead of computed again.
-PassStatus newtonStepFrom(Engine& e, const Joints& cur, std::array<double, 3>& step,
+PassStatus newtonStepFrom(Kinematics& e, const Joints& cur, std::array<double, 3>& step,
                           bool basePassDone);
 
 //! The stop tests of a clean pass: the search ends when the pose error is
@@ -52,7 +52,7 @@ bool searchEnds(double poseErr, double changeNorm, PassStatus r, PassStatus& sta
 //! How far the tool pose of q lies from the target as the caller gave it:
 //! the larger of the summed position differences and the summed axis
 //! differences, the pose rebuilt through its ZYZ angles.
-double Engine::poseError(const Joints& q) {
+double Kinematics::poseError(const Joints& q) {
     Vec3 P;
     EulerZYZ E;
     analys(model.DOF, q.data(), P, E);
@@ -69,7 +69,7 @@ double Engine::poseError(const Joints& q) {
     return posErr < axisErr ? axisErr : posErr;
 }
 
-PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
+PassStatus Kinematics::cpRefine(const Joints& start, Joints& out) {
     RefineWork& w = ik.refine;
     Joints cur = start;
     ik.workPhi = cur;
@@ -149,13 +149,13 @@ PassStatus Engine::cpRefine(const Joints& start, Joints& out) {
     }
 }
 
-PassStatus Engine::newtonStep(const Joints& cur, std::array<double, 3>& step) {
+PassStatus Kinematics::newtonStep(const Joints& cur, std::array<double, 3>& step) {
     return newtonStepFrom(*this, cur, step, false);
 }
 
 namespace {
 
-PassStatus newtonStepFrom(Engine& e, const Joints& cur, std::array<double, 3>& step,
+PassStatus newtonStepFrom(Kinematics& e, const Joints& cur, std::array<double, 3>& step,
                           bool basePassDone) {
     RefineWork& w = e.ik.refine;
     auto& ik = e.ik;

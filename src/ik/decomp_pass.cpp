@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "numeric/euler.hpp"
 #include "numeric/frame.hpp"
 
@@ -13,7 +13,7 @@ constexpr int kNudgeLimit = 20;    //!< nudges per solve before the pass gives u
 
 }  // namespace
 
-double Engine::jointDistance(int j, double a, double b) const {
+double Kinematics::jointDistance(int j, double a, double b) const {
     double d = std::fabs(a - b);
     if (arm.ikJtype[static_cast<std::size_t>(j) & 7u] == 'R') {
         double w = std::fabs((a - b) + twoPi);
@@ -35,7 +35,7 @@ double maxAbs3(const std::array<double, 3>& v) {
     return m;
 }
 
-PassStatus Engine::decompPass(const Joints& start, Joints& result, std::array<double, 3>& change) {
+PassStatus Kinematics::decompPass(const Joints& start, Joints& result, std::array<double, 3>& change) {
     Joints& phi = ik.workPhi;
     Joints& record = ik.refine.passRecord;
     phi = start;

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "numeric/frame.hpp"
 
 namespace kin {
@@ -35,8 +35,8 @@ Frame chainJoints(const ArmModel& model, const ArmConstants& arm, const Joints& 
 
 }  // namespace
 
-void Engine::armTransform() { ik.armFrame = chainJoints(model, arm, ik.workPhi, 0); }
+void Kinematics::armTransform() { ik.armFrame = chainJoints(model, arm, ik.workPhi, 0); }
 
-void Engine::wristTransform() { ik.wristFrame = chainJoints(model, arm, ik.workPhi, 3); }
+void Kinematics::wristTransform() { ik.wristFrame = chainJoints(model, arm, ik.workPhi, 3); }
 
 }  // namespace kin

@@ -7,7 +7,7 @@
 
 #include "cases/case_solvers.hpp"
 #include "cases/stage_one.hpp"
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace kin {
 

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "numeric/euler.hpp"
 #include "numeric/frame.hpp"
 
@@ -17,7 +17,7 @@ constexpr double kSameRoot = 1e-9;   //!< perturbed retries of an empty PTP cand
 
 //! Sum of the absolute coordinate differences between the tool point reached
 //! with arm joints q (the wrist as the last solve left it) and the target.
-double reachError(Engine& e, const std::array<double, 3>& q, Vec3& miss) {
+double reachError(Kinematics& e, const std::array<double, 3>& q, Vec3& miss) {
     for (int i = 0; i < 3; ++i) e.ik.workPhi[i] = q[i];
     e.armTransform();
     const Vec3 reach = frameApplyPoint(e.ik.armFrame, e.ik.wristPointArm);
@@ -32,7 +32,7 @@ double reachError(Engine& e, const std::array<double, 3>& q, Vec3& miss) {
 //! far more than rounding although a solution lies close by. The Jacobian
 //! is taken by forward differences. Turning joints are folded back into
 //! [-pi, pi]. Returns the final reach error (not a number when a step fails).
-double polishCandidate(Engine& e, std::array<double, 3>& q) {
+double polishCandidate(Kinematics& e, std::array<double, 3>& q) {
     constexpr int kSteps = 8;
     constexpr double kDelta = 1e-7;
     Vec3 miss;
@@ -75,7 +75,7 @@ double polishCandidate(Engine& e, std::array<double, 3>& q) {
 
 }  // namespace
 
-int Engine::inverseKinematics(int dof, const Vec3& pos, const Axes& axes, const Joints& neighbour,
+int Kinematics::inverseKinematics(int dof, const Vec3& pos, const Axes& axes, const Joints& neighbour,
                               SolutionList& solutions, int mode) {
     if (dof != 6) {
         if (messages != nullptr) {
@@ -95,7 +95,7 @@ int Engine::inverseKinematics(int dof, const Vec3& pos, const Axes& axes, const 
     return ikCore(pos, ik.target.tgtEuler, neighbour, solutions, mode);
 }
 
-int Engine::ikCore(const Vec3& pos, const EulerZYZ& euler, const Joints& neighbour,
+int Kinematics::ikCore(const Vec3& pos, const EulerZYZ& euler, const Joints& neighbour,
                    SolutionList& solutions, int mode) {
     prepareTarget(pos, euler, neighbour);
     armTransform();

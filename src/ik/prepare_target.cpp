@@ -1,4 +1,4 @@
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "numeric/euler.hpp"
 #include "numeric/frame.hpp"
 
@@ -64,7 +64,7 @@ void stageOneCoefficients(const ArmConstants& arm, const Frame& link2, const Vec
 
 }  // namespace
 
-void Engine::prepareTarget(const Vec3& pos, const EulerZYZ& euler, const Joints& neighbour) {
+void Kinematics::prepareTarget(const Vec3& pos, const EulerZYZ& euler, const Joints& neighbour) {
     TargetPreparation& p = ik.prep;
     const Axes world = eulerToAxes(euler);
     p.tgtWorldX = world.X;

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "ik/engine.hpp"
+#include "ik/kinematics.hpp"
 #include "numeric/frame.hpp"
 #include "numeric/tolerances.hpp"
 
@@ -60,7 +60,7 @@ Vec3 negated(const Vec3& v) { return {-v.x, -v.y, -v.z}; }
 
 }  // namespace
 
-void Engine::wristSolve() {
+void Kinematics::wristSolve() {
     WristCandidateList& out = ik.wrist;
     out.wristCandCount = 0;
     const Frame& L3 = model.linkFrames[3];

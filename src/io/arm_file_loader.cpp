@@ -17,7 +17,7 @@
 
 #include "arm/dh_table.hpp"
 #include "io/io_detail.hpp"
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace armkin {
 

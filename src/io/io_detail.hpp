@@ -9,7 +9,7 @@
 
 #include <armkin/loaders.hpp>
 
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace armkin::io {
 

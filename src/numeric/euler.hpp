@@ -1,7 +1,7 @@
 #pragma once
 //! Conversions between ZYZ Euler angles and a set of three axes.
 
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace kin {
 

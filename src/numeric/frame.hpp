@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace kin {
 

@@ -14,8 +14,8 @@
 
 #include "arm/arm_model.hpp"
 #include "cases/arm_constants.hpp"
-#include "ik/engine.hpp"
-#include "solver/solve_result.hpp"
+#include "ik/kinematics.hpp"
+#include "solver/value_types.hpp"
 
 namespace kin {
 
@@ -67,7 +67,7 @@ struct CandidateSet {
 
 //! Everything one solve writes. Make one per thread; reuse it across poses.
 struct SolverWorkspace {
-    Engine engine;  //!< the engine whose case solvers and written PTP the solver calls
+    Kinematics engine;  //!< the engine whose case solvers and written PTP the solver calls
     CandidateSet candidates;
     SolveResult branches;  //!< polished, deduplicated branches before limits
     SolveResult listed;    //!< the branches' copies within the limits (solveNearest)
@@ -78,9 +78,9 @@ struct SolverWorkspace {
 };
 
 //! Builds the solver's record of the arm held by engine (after
-//! Engine::armSetup) into out. Returns 1; returns 0 and marks out invalid
+//! Kinematics::armSetup) into out. Returns 1; returns 0 and marks out invalid
 //! when the arm has other than six joints. Reads engine only.
-int buildSolverModel(const Engine& engine, SolverModel& out);
+int buildSolverModel(const Kinematics& engine, SolverModel& out);
 
 //! The joint ranges the arm model carries (ArmModel::jointRange, which an
 //! arm file fills) as solver limits. Pure function.

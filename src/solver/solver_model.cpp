@@ -60,7 +60,7 @@ bool isUp(const Vec3& z, double tol) {
 
 }  // namespace
 
-int buildSolverModel(const Engine& engine, SolverModel& out) {
+int buildSolverModel(const Kinematics& engine, SolverModel& out) {
     out = SolverModel{};
     out.model = engine.model;
     out.arm = engine.arm;

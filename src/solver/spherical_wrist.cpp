@@ -31,7 +31,7 @@ Vec3 scaled(const Vec3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
 //! Runs the case solver for the wrist centre cw (world); the candidates are
 //! left in ws.engine.ik.arm.
 void armCase(const SolverModel& m, SolverWorkspace& ws, const Vec3& cw) {
-    Engine& e = ws.engine;
+    Kinematics& e = ws.engine;
     e.ik.arm.armCandCount = 0;
     if (m.arm.armCase < 0 || m.arm.armCase > 7) return;
     e.prepareTarget(cw, EulerZYZ{}, Joints{});

@@ -33,8 +33,8 @@ inline constexpr int kModePositionOnly = 0;
 inline constexpr int kModeCp = 1;
 inline constexpr int kModePtp = 8;  //!< any value other than 0 and 1
 
-struct Engine {
-    explicit Engine(MessageSink* messages = nullptr) : messages(messages) {}
+struct Kinematics {
+    explicit Kinematics(MessageSink* messages = nullptr) : messages(messages) {}
 
     // --- Arm set-up and forward kinematics -------------------------------
     //! deriveLinks then classifyArm. Returns what deriveLinks returns.

@@ -4,7 +4,7 @@
 
 #include <armkin/solve_result.hpp>
 
-#include "numeric/types.hpp"
+#include "numeric/geometry_types.hpp"
 
 namespace kin {
 
