@@ -13,22 +13,6 @@ namespace {
 constexpr int kStarts = 16;
 constexpr int kIterations = 40;
 
-double gap(char type, double a, double b) {
-    const double d = a - b;
-    return type == 'R' ? std::fabs(std::remainder(d, 2.0 * M_PI)) : std::fabs(d);
-}
-
-void moveJoint(Frame& F, char type, double q) {
-    if (type == 'R') {
-        const double c = std::cos(q), s = std::sin(q);
-        const Vec3 X = F.X;
-        F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
-        F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
-    } else {
-        F.O = {F.O.x + q * F.X.x, F.O.y + q * F.X.y, F.O.z + q * F.X.z};
-    }
-}
-
 //! Point w through joints 0..2 at q, and the 3x3 Jacobian (columns).
 Vec3 place(const SolverModel& m, const std::array<double, 3>& q, const Vec3& w,
            std::array<Vec3, 3>& J) {
@@ -79,7 +63,7 @@ bool dampedStep(const std::array<Vec3, 3>& J, const Vec3& e, double lambda, doub
 bool ArmList::add(const SolverModel& m, const std::array<double, 3>& v, double tol) {
     for (int i = 0; i < count; ++i) {
         bool same = true;
-        for (int k = 0; k < 3; ++k) same = same && gap(m.model.jointTypes[k], q[i][k], v[k]) <= tol;
+        for (int k = 0; k < 3; ++k) same = same && jointGap(m.model.jointTypes[k], q[i][k], v[k]) <= tol;
         if (same) return false;
     }
     if (count == kCapacity) return false;

@@ -7,9 +7,6 @@
 
 namespace kin::solver {
 
-namespace {
-
-//! Frame F followed by joint motion q of the given letter.
 void moveJoint(Frame& F, char type, double q) {
     if (type == 'R') {
         const double c = std::cos(q);
@@ -22,9 +19,10 @@ void moveJoint(Frame& F, char type, double q) {
     }
 }
 
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-
-}  // namespace
+double jointGap(char type, double a, double b) {
+    const double d = a - b;
+    return type == 'R' ? std::fabs(std::remainder(d, kFullTurn)) : std::fabs(d);
+}
 
 void chainPose(const SolverModel& m, const Joints& q, ChainPose& c) {
     Frame F = m.model.baseFrame;
@@ -82,13 +80,13 @@ void residualsFromFk(const SolverModel& m, const FkData& fk, const Frame& target
     const Vec3 X = chainVector(m.model, fk, m.model.toolAxisX, 6);
     const Vec3 Y = chainVector(m.model, fk, m.model.toolAxisY, 6);
     const Vec3 Z = cross3(X, Y);
-    positionError = vecNorm(sub(p, target.O));
+    positionError = vecNorm(sub3(p, target.O));
     // For two rotations |R1 - R2|_F = 2 sqrt(2) sin(angle / 2): the angle,
     // accurate for small angles, and for a target that is not quite a
     // rotation a measure of how far the tool is from it as given.
-    const Vec3 dX = sub(X, target.X);
-    const Vec3 dY = sub(Y, target.Y);
-    const Vec3 dZ = sub(Z, target.Z);
+    const Vec3 dX = sub3(X, target.X);
+    const Vec3 dY = sub3(Y, target.Y);
+    const Vec3 dZ = sub3(Z, target.Z);
     const double frobenius = std::sqrt(dot3(dX, dX) + dot3(dY, dY) + dot3(dZ, dZ));
     rotationError = 2.0 * std::asin(std::fmin(1.0, frobenius / (2.0 * std::sqrt(2.0))));
     if (!std::isfinite(positionError) || !std::isfinite(rotationError)) {
@@ -100,7 +98,7 @@ void jacobian(const SolverModel& m, const ChainPose& c, Jacobian& J) {
     for (int k = 0; k < 6; ++k) {
         const Frame& F = c.joint[k];
         if (m.model.jointTypes[k] == 'R') {
-            const Vec3 v = cross3(F.Z, sub(c.toolPos, F.O));
+            const Vec3 v = cross3(F.Z, sub3(c.toolPos, F.O));
             J[k] = {v.x, v.y, v.z, F.Z.x, F.Z.y, F.Z.z};
         } else {
             J[k] = {F.X.x, F.X.y, F.X.z, 0.0, 0.0, 0.0};

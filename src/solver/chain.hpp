@@ -4,10 +4,23 @@
 //! analytic Jacobian. Internal to solver/.
 
 #include <array>
+#include <cmath>
 
 #include "solver/solver.hpp"
 
 namespace kin::solver {
+
+//! A whole turn, to full double precision (the solver's; the console's
+//! engine keeps its own 15-digit value).
+inline constexpr double kFullTurn = 2.0 * M_PI;
+
+//! Frame F followed by joint motion q of the given letter: a turn about F's
+//! Z axis ('R') or a slide along its X axis.
+void moveJoint(Frame& F, char type, double q);
+
+//! How far apart two values of one joint are: modulo a whole turn for a
+//! turning joint ('R').
+double jointGap(char type, double a, double b);
 
 //! Joint frames after each joint's motion, world coordinates, and the tool.
 struct ChainPose {

@@ -10,7 +10,6 @@ namespace kin::solver {
 
 namespace {
 
-constexpr double kFullTurn = 2.0 * M_PI;  //!< a whole turn, to full precision
 //! Room for rounding at a bound.
 constexpr double kEdge = 1e-12;
 //! Copies listed per joint at most (Copies::All); wider limits set

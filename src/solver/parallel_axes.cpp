@@ -104,7 +104,7 @@ bool parallelCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& 
                 if (!planarTurn(r, G.O, 1e-12, q1)) q1 = o.seed[1];
                 const double q2 = phi - m.parallelTurn2;
                 const double total = std::atan2(G.X.y, G.X.x);
-                const double q3 = std::remainder(total - q1 - q2 - beta, 2.0 * M_PI);
+                const double q3 = std::remainder(total - q1 - q2 - beta, kFullTurn);
                 ws.candidates.push({q0, q1, q2, q3, q4, q5}, free);
             }
         }

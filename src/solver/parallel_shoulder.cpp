@@ -63,7 +63,7 @@ int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const S
             const Vec3 r{A.x + c * w.x - s * w.y, A.y + s * w.x + c * w.y, 0.0};
             double q1 = o.seed[1];
             if (!planarTurn(r, V, 1e-12, q1)) q1 = o.seed[1];
-            out[count++] = {q0s[i], q1, std::remainder(phis[j] - beta, 2.0 * M_PI)};
+            out[count++] = {q0s[i], q1, std::remainder(phis[j] - beta, kFullTurn)};
         }
     }
     return count;

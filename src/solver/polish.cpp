@@ -50,13 +50,7 @@ bool choleskySolve(double A[6][6], const double b[6], double x[6]) {
     return true;
 }
 
-//! Distance of two joint values: modulo 2 pi for a turning joint.
-double jointGap(char type, double a, double b) {
-    double d = std::fabs(a - b);
-    if (type == 'R' && d > M_PI) d = std::fabs(std::remainder(d, 2.0 * M_PI));
-    return d;
-}
-
+//! Whether a and b are one branch: every joint within tol (modulo a turn).
 bool sameBranch(const SolverModel& m, const Joints& a, const Joints& b, double tol) {
     for (int k = 0; k < 6; ++k) {
         if (!(jointGap(m.model.jointTypes[k], a[k], b[k]) <= tol)) return false;
@@ -201,7 +195,7 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
 void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q) {
     for (int k = 0; k < 6; ++k) {
         if (m.model.jointTypes[k] == 'R') {
-            q[k] += 2.0 * M_PI * std::nearbyint((o.seed[k] - q[k]) / (2.0 * M_PI));
+            q[k] += kFullTurn * std::nearbyint((o.seed[k] - q[k]) / kFullTurn);
         }
     }
 }

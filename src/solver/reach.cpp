@@ -35,14 +35,13 @@ constexpr double kArcSlack = 1e-6;
 constexpr double kSameDirection = 1e-15;
 
 Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vec3 scaled(const Vec3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
 double planar(const Vec3& v) { return std::hypot(v.x, v.y); }
 
 //! Whether angle x (mod 2 pi) lies in [a, b], b - a <= 2 pi.
 bool inArc(double a, double b, double x) {
-    double d = std::fmod(x - a, 2.0 * M_PI);
-    if (d < 0.0) d += 2.0 * M_PI;
+    double d = std::fmod(x - a, kFullTurn);
+    if (d < 0.0) d += kFullTurn;
     return d <= b - a;
 }
 
@@ -213,7 +212,7 @@ SweptAnnulus shoulderAnnulus(const SolverModel& m) {
     SweptAnnulus s;
     s.n = L1.Z;
     s.h = dot3(s.n, frameApplyPoint(frameMul(L1, L2), w));
-    s.c = sub(L1.O, scaled(s.n, dot3(s.n, L1.O) - s.h));
+    s.c = sub3(L1.O, scaled(s.n, dot3(s.n, L1.O) - s.h));
     s.rmin = std::fabs(a - b);
     s.rmax = a + b;
     return s;
@@ -230,7 +229,7 @@ SweptAnnulus parallelAnnulus(const SolverModel& m, WristTilt& tilt) {
     SweptAnnulus s;
     s.n = L[1].Z;
     s.h = dot3(s.n, frameApplyPoint(frameMul(frameMul(L[1], L[2]), L[3]), meet3));
-    s.c = sub(L[1].O, scaled(s.n, dot3(s.n, L[1].O) - s.h));
+    s.c = sub3(L[1].O, scaled(s.n, dot3(s.n, L[1].O) - s.h));
     s.rmax = a + b + c;
     s.rmin = std::max(0.0, 2.0 * std::max({a, b, c}) - s.rmax);
     const Vec3& u = L[5].Z;
@@ -277,7 +276,7 @@ bool chainMayHold(const SolverModel& m, const Vec3& X, double eps) {
     const Vec3& w = m.wristCentreArm;
     if (slides == 0) {
         const double reach = vecNorm(a.linkFrames[1].O) + tailReach(a.linkFrames[2], w);
-        return vecNorm(sub(X, J[0].O)) <= reach + eps;
+        return vecNorm(sub3(X, J[0].O)) <= reach + eps;
     }
     // A point of the turning tail at zero slides and how far the tail keeps
     // the wrist centre from it.
@@ -293,16 +292,16 @@ bool chainMayHold(const SolverModel& m, const Vec3& X, double eps) {
         c = frameApplyPoint(J[2], w);
     }
     // X's offset from c, less its components along the sliding directions.
-    Vec3 r = sub(X, c);
+    Vec3 r = sub3(X, c);
     Vec3 basis[3];
     int rank = 0;
     for (int k = 0; k < slides; ++k) {
         Vec3 d = J[k].X;
-        for (int i = 0; i < rank; ++i) d = sub(d, scaled(basis[i], dot3(d, basis[i])));
+        for (int i = 0; i < rank; ++i) d = sub3(d, scaled(basis[i], dot3(d, basis[i])));
         const double len = vecNorm(d);
         if (!(len > kSameDirection * vecNorm(J[k].X))) continue;
         basis[rank] = scaled(d, 1.0 / len);
-        r = sub(r, scaled(basis[rank], dot3(r, basis[rank])));
+        r = sub3(r, scaled(basis[rank], dot3(r, basis[rank])));
         ++rank;
     }
     return vecNorm(r) <= reach + eps;
@@ -322,8 +321,8 @@ bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o) 
     // target puts it: the position error plus the rotation error times the
     // lever from the tool point to X.
     const Frame base0 = frameMul(m.model.baseFrame, m.model.linkFrames[0]);
-    const double far = vecNorm(sub(X, base0.O));
-    const double eps = o.positionTolerance + o.rotationTolerance * vecNorm(sub(xLast, m.toolPoint)) +
+    const double far = vecNorm(sub3(X, base0.O));
+    const double eps = o.positionTolerance + o.rotationTolerance * vecNorm(sub3(xLast, m.toolPoint)) +
                        kRound * (m.scale + far);
     if (!(eps < INFINITY)) return true;
     const Vec3 P = frameInvApplyPoint(base0, X);

@@ -10,7 +10,6 @@ namespace kin {
 
 namespace {
 
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vec3 unit(const Vec3& v) {
     const double n = vecNorm(v);
     return {v.x / n, v.y / n, v.z / n};
@@ -18,7 +17,7 @@ Vec3 unit(const Vec3& v) {
 
 //! Distance of point x from the line through p along unit d.
 double lineDistance(const Vec3& x, const Vec3& p, const Vec3& d) {
-    return vecNorm(cross3(sub(x, p), d));
+    return vecNorm(cross3(sub3(x, p), d));
 }
 
 //! The point nearest (least squares) to three lines; false when the lines

@@ -25,7 +25,6 @@ constexpr double kOnAxis = 1e-7;
 constexpr int kMostBranches[8] = {4, 4, 4, 4, 2, 2, 2, 1};
 
 Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vec3 scaled(const Vec3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
 
 //! Runs the case solver for the wrist centre cw (world); the candidates are
@@ -55,14 +54,7 @@ void onShoulderAxis(const SolverModel& m, SolverWorkspace& ws, const Vec3& cw, c
     if (a.jointTypes[1] != 'R' || a.jointTypes[2] != 'R') return;
     const double q0 = o.seed[0];
     Frame F0 = frameMul(a.baseFrame, a.linkFrames[0]);
-    if (a.jointTypes[0] == 'R') {
-        const double c = std::cos(q0), s = std::sin(q0);
-        const Vec3 X = F0.X;
-        F0.X = add(scaled(X, c), scaled(F0.Y, s));
-        F0.Y = sub(scaled(F0.Y, c), scaled(X, s));
-    } else {
-        F0.O = add(F0.O, scaled(F0.X, q0));
-    }
+    moveJoint(F0, a.jointTypes[0], q0);
     const Frame F1 = frameMul(F0, a.linkFrames[1]);  // joint frame 1 before q1 turns
     const Vec3 V = frameInvApplyPoint(F1, cw);
     const Frame& L2 = a.linkFrames[2];
@@ -90,7 +82,7 @@ void onShoulderAxis(const SolverModel& m, SolverWorkspace& ws, const Vec3& cw, c
 void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5) {
     const Axes Rt{t.X, t.Y, t.Z};
     R5 = mulAxes(Rt, transposeAxes(m.toolRot));
-    O5 = sub(t.O, applyAxes(R5, m.toolPoint));
+    O5 = sub3(t.O, applyAxes(R5, m.toolPoint));
 }
 
 bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
@@ -113,7 +105,7 @@ bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame&
             // little towards and away from joint frame 1, then search.
             const Frame F1 =
                 frameMul(frameMul(m.model.baseFrame, m.model.linkFrames[0]), m.model.linkFrames[1]);
-            Vec3 d = sub(cw, F1.O);
+            Vec3 d = sub3(cw, F1.O);
             double dn = vecNorm(d);
             if (!(dn > 1e-12)) {
                 d = F1.X;
@@ -134,8 +126,8 @@ bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame&
     // A wrist centre on joint 0's axis leaves q0 free: one representative.
     if (!m.shoulderParallel && m.model.jointTypes[0] == 'R') {
         const Frame F0 = frameMul(m.model.baseFrame, m.model.linkFrames[0]);
-        const Vec3 r = sub(cw, F0.O);
-        const Vec3 off = sub(r, scaled(F0.Z, dot3(r, F0.Z)));
+        const Vec3 r = sub3(cw, F0.O);
+        const Vec3 off = sub3(r, scaled(F0.Z, dot3(r, F0.Z)));
         if (vecNorm(off) <= kOnAxis * m.scale) onShoulderAxis(m, ws, cw, R5, o);
     }
     return arms.count > 0 || ws.candidates.count > 0;
