@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "solver/internal.hpp"
+#include "solver/least_squares.hpp"
 
 namespace kin::solver {
 
@@ -115,34 +116,34 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
     return ok;
 }
 
-bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-            const SolveOptions& o, Joints& q, Polished& out) {
-    ChainPose& c = out.pose;
-    int& iterations = out.iterations;
-    Jacobian J;
-    chainPoseFk(m, ws.fk, q, target, c, out.positionError, out.rotationError);
-    bool measured = true;  // out's residuals belong to q
-    Twist e = poseTwist(c, target);
-    double cost = sumSq(e);
-    double lambda = 1e-12;
-    iterations = 0;
-    // The twist's rotation part is sin(angle) times the axis, so half the
-    // tolerances leaves room for the exact measure checked at the end.
-    const double tp = 0.5 * o.positionTolerance;
-    const double tr = 0.5 * o.rotationTolerance;
-    for (int it = 0; it <= o.polishIterations; ++it) {
-        if (!std::isfinite(cost)) return false;
-        if (norm3(e, 0) <= tp && norm3(e, 3) <= tr) {
-            if (!measured) chainPoseFk(m, ws.fk, q, target, c, out.positionError, out.rotationError);
-            measured = true;
-            if (out.positionError <= o.positionTolerance && out.rotationError <= o.rotationTolerance) {
-                return true;
-            }
-        }
-        if (it == o.polishIterations) break;
-        jacobian(m, c, J);
-        double A[6][6];
-        double g[6];
+namespace {
+
+//! The six-joint pose error as a least-squares problem: the twist from the
+//! tool to the target over the joints.
+struct PosePolish {
+    const SolverModel& m;
+    SolverWorkspace& ws;
+    const Frame& target;
+    const SolveOptions& o;
+    Joints& q;
+    Polished& out;
+    Twist e{};
+    double sum = 0.0;
+    bool measured = true;  //!< out's residuals belong to q
+
+    double cost() const { return sum; }
+    bool converged() {
+        // The twist's rotation part is sin(angle) times the axis, so half the
+        // tolerances leaves room for the exact measure checked here.
+        if (!(norm3(e, 0) <= 0.5 * o.positionTolerance && norm3(e, 3) <= 0.5 * o.rotationTolerance))
+            return false;
+        if (!measured) chainPoseFk(m, ws.fk, q, target, out.pose, out.positionError, out.rotationError);
+        measured = true;
+        return out.positionError <= o.positionTolerance && out.rotationError <= o.rotationTolerance;
+    }
+    void normalEquations(double A[6][6], double g[6]) {
+        Jacobian J;
+        jacobian(m, out.pose, J);
         for (int i = 0; i < 6; ++i) {
             for (int j = 0; j <= i; ++j) {
                 double s = 0.0;
@@ -153,41 +154,46 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
             for (int r = 0; r < 6; ++r) s += J[i][r] * e[r];
             g[i] = s;
         }
-        bool stepped = false;
-        while (lambda < 1e8) {
-            double D[6][6];
-            for (int i = 0; i < 6; ++i) {
-                for (int j = 0; j < 6; ++j) D[i][j] = A[i][j];
-                D[i][i] += lambda * (A[i][i] + 1e-12);
-            }
-            double dq[6];
-            if (choleskySolve(D, g, dq)) {
-                Joints qn = q;
-                for (int k = 0; k < 6; ++k) qn[k] += dq[k];
-                ChainPose cn;
-                chainPose(m, qn, cn);
-                const Twist en = poseTwist(cn, target);
-                const double cn2 = sumSq(en);
-                if (cn2 < cost) {
-                    measured = false;
-                    q = qn;
-                    c = cn;
-                    e = en;
-                    cost = cn2;
-                    lambda = std::fmax(lambda * 0.1, 1e-15);
-                    stepped = true;
-                    break;
-                }
-            }
-            lambda *= 10.0;
-        }
-        ++iterations;
-        if (!stepped) {
-            // No step lowers the error any more: this is as close as the
-            // arithmetic gets. Accept only if that meets the tolerances.
-            poseResiduals(m, ws.fk, q, target, out.positionError, out.rotationError);
-            return out.positionError <= o.positionTolerance && out.rotationError <= o.rotationTolerance;
-        }
+    }
+    bool solve(double D[6][6], const double g[6], double dq[6]) const { return choleskySolve(D, g, dq); }
+    bool tryStep(const double dq[6]) {
+        Joints qn = q;
+        for (int k = 0; k < 6; ++k) qn[k] += dq[k];
+        ChainPose cn;
+        chainPose(m, qn, cn);
+        const Twist en = poseTwist(cn, target);
+        const double cn2 = sumSq(en);
+        if (!(cn2 < sum)) return false;
+        measured = false;
+        q = qn;
+        out.pose = cn;
+        e = en;
+        sum = cn2;
+        return true;
+    }
+};
+
+}  // namespace
+
+bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
+            const SolveOptions& o, Joints& q, Polished& out) {
+    chainPoseFk(m, ws.fk, q, target, out.pose, out.positionError, out.rotationError);
+    PosePolish p{m, ws, target, o, q, out};
+    p.e = poseTwist(out.pose, target);
+    p.sum = sumSq(p.e);
+    LsqOptions lsq;
+    lsq.maxIterations = o.polishIterations;
+    const LsqSummary summary = minimize<6>(p, lsq);
+    out.iterations = summary.iterations;
+    switch (summary.status) {
+    case LsqStatus::Converged: return true;
+    case LsqStatus::NoProgress:
+        // No step lowers the error any more: this is as close as the
+        // arithmetic gets. Accept only if that meets the tolerances.
+        poseResiduals(m, ws.fk, q, target, out.positionError, out.rotationError);
+        return out.positionError <= o.positionTolerance && out.rotationError <= o.rotationTolerance;
+    case LsqStatus::IterationLimit:
+    case LsqStatus::NotFinite: return false;
     }
     return false;
 }
