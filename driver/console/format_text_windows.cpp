@@ -14,16 +14,16 @@ namespace {
 
 //! Appends one conversion, formatted by the C library.
 template <typename T>
-void appendFormatted(std::string& out, const std::string& spec, T value) {
+void appendFormatted(std::string& out, const std::string& directive, T value) {
     char small[128];
-    const int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    const int n = std::snprintf(small, sizeof small, directive.c_str(), value);
     if (n < 0) return;
     if (static_cast<std::size_t>(n) < sizeof small) {
         out.append(small, static_cast<std::size_t>(n));
         return;
     }
     std::string big(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), directive.c_str(), value);
     out.append(big.data(), static_cast<std::size_t>(n));
 }
 
@@ -43,11 +43,11 @@ int formatText(char* buffer, std::size_t size, const char* fmt, std::va_list arg
         ++p;
         // %[flags][width][.precision][length]conversion, with the widths
         // given as arguments written into the conversion as numbers.
-        std::string spec = "%";
+        std::string directive = "%";
         bool left = false;
         while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) {
             left = left || *p == '-';
-            spec.push_back(*p++);
+            directive.push_back(*p++);
         }
         int width = -1;
         if (*p == '*') {
@@ -55,14 +55,14 @@ int formatText(char* buffer, std::size_t size, const char* fmt, std::va_list arg
             ++p;
             if (width < 0) {
                 left = true;
-                spec.push_back('-');
+                directive.push_back('-');
                 width = -width;
             }
         } else if (isDigit(*p)) {
             width = 0;
             while (isDigit(*p)) width = width * 10 + (*p++ - '0');
         }
-        if (width >= 0) spec += std::to_string(width);
+        if (width >= 0) directive += std::to_string(width);
         if (*p == '.') {
             ++p;
             int precision = 0;
@@ -72,33 +72,33 @@ int formatText(char* buffer, std::size_t size, const char* fmt, std::va_list arg
             } else {
                 while (isDigit(*p)) precision = precision * 10 + (*p++ - '0');
             }
-            if (precision >= 0) spec += "." + std::to_string(precision);
+            if (precision >= 0) directive += "." + std::to_string(precision);
         }
         std::string length;
         while (*p != '\0' && std::strchr("hlLjzt", *p) != nullptr) length.push_back(*p++);
         const char conversion = *p;
         if (conversion == '\0') break;
         ++p;
-        spec += length;
-        spec.push_back(conversion);
+        directive += length;
+        directive.push_back(conversion);
         switch (conversion) {
             case '%':
                 out.push_back('%');
                 break;
             case 'd': case 'i': case 'u': case 'o': case 'x': case 'X':
-                if (length == "ll" || length == "j") appendFormatted(out, spec, va_arg(ap, long long));
-                else if (length == "l") appendFormatted(out, spec, va_arg(ap, long));
-                else if (length == "z" || length == "t") appendFormatted(out, spec, va_arg(ap, std::size_t));
-                else appendFormatted(out, spec, va_arg(ap, int));
+                if (length == "ll" || length == "j") appendFormatted(out, directive, va_arg(ap, long long));
+                else if (length == "l") appendFormatted(out, directive, va_arg(ap, long));
+                else if (length == "z" || length == "t") appendFormatted(out, directive, va_arg(ap, std::size_t));
+                else appendFormatted(out, directive, va_arg(ap, int));
                 break;
             case 'c':
-                appendFormatted(out, spec, va_arg(ap, int));
+                appendFormatted(out, directive, va_arg(ap, int));
                 break;
             case 's':
-                appendFormatted(out, spec, va_arg(ap, const char*));
+                appendFormatted(out, directive, va_arg(ap, const char*));
                 break;
             case 'p':
-                appendFormatted(out, spec, va_arg(ap, void*));
+                appendFormatted(out, directive, va_arg(ap, void*));
                 break;
             case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A': {
                 const bool wide = length == "L";
@@ -110,15 +110,15 @@ int formatText(char* buffer, std::size_t size, const char* fmt, std::va_list arg
                     if (text.size() < w) text.insert(left ? text.size() : 0, w - text.size(), ' ');
                     out += text;
                 } else if (wide) {
-                    appendFormatted(out, spec, value);
+                    appendFormatted(out, directive, value);
                 } else {
-                    appendFormatted(out, spec, static_cast<double>(value));
+                    appendFormatted(out, directive, static_cast<double>(value));
                 }
                 break;
             }
             default:
                 // Not a conversion the console writes: shown as it stands.
-                out += spec;
+                out += directive;
                 break;
         }
     }
