@@ -1,11 +1,9 @@
 #pragma once
 //! Helpers for the dialogue tests: the program's fixed texts (UTF-8), CP932
 //! conversion, running the console program through pipes with a deadline,
-//! and matching output against a template with number slots.
-//!
-//! The console program run is the one built beside the tests, unless
-//! ARMCONSOLE_EXE names another build of it (armconsole.exe), in which case
-//! ARMCONSOLE_RUNNER, when set, is the program that runs it (wine).
+//! and matching output against a template with number slots. The console
+//! program run is the one built here, or ARMCONSOLE_EXE (armconsole.exe) run
+//! by ARMCONSOLE_RUNNER (wine) when they are set.
 
 #include <cerrno>
 #include <chrono>

@@ -24,18 +24,14 @@ namespace {
 using namespace dialogue;
 using namespace std::string_literals;
 
-bool haveWindowsBuild() {
-    const char* exe = std::getenv("ARMCONSOLE_EXE");
-    return exe != nullptr && *exe != '\0';
-}
+struct WindowsBuild : ::testing::Test {
+    void SetUp() override {
+        if (std::getenv("ARMCONSOLE_EXE") == nullptr) GTEST_SKIP() << "ARMCONSOLE_EXE is not set";
+    }
+};
 
-TEST(WindowsBuild, SameBytesAsThisBuildThroughPipes) {
-    if (!haveWindowsBuild()) GTEST_SKIP() << "ARMCONSOLE_EXE is not set";
-    struct Case {
-        std::vector<std::string> args;
-        std::string input;
-    };
-    const Case cases[] = {
+TEST_F(WindowsBuild, SameBytesAsThisBuildThroughPipes) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         // Not-a-number of either sign and the infinities in every mode.
         {{}, "1 nan nan nan nan nan nan x 1 inf inf inf inf inf inf x 1 -inf 0 0 0 0 0 x 0"},
         {{}, "2 inf inf inf inf inf inf p 0 0 0 0 0 0 k k k k k k k k 0"},
@@ -47,16 +43,13 @@ TEST(WindowsBuild, SameBytesAsThisBuildThroughPipes) {
         {{}, "\x1a\n0 0 0 0 0 0\n\x1a\n4 0.1 0.2 0.3\n0.4 0.5 0.6\n\x1a\x1a\x1a\x1a\x1a" "0"},
         {{}, "\xff 0 0 0 0 0 0 \x81\x40 \0 1 2 3 4 5 6 \x1a 0"s},
         {{"--encoding", "utf-8"}, "3 0.1 0.2 0.3 0.4 0.5 0.6 0.12 0.22 0.32 0.42 0.52 0.62 1 0 0"},
-        {{"--encoding=cp932"}, "0"},
-        {{"--version"}, ""},
-        {{"--bogus"}, "0"},
-        {{"--encoding", "latin1"}, "0"},
-        {{"--tip", "tool0"}, "0"},
+        {{"--encoding=cp932"}, "0"}, {{"--version"}, ""}, {{"--bogus"}, "0"},
+        {{"--encoding", "latin1"}, "0"}, {{"--tip", "tool0"}, "0"},
     };
-    for (const Case& c : cases) {
-        const RunResult here = runProgram(ARMCONSOLE_PATH, c.args, c.input);
-        const RunResult windows = runConsole(c.args, c.input, 30.0);
-        SCOPED_TRACE((c.args.empty() ? "" : c.args[0] + " ") + c.input);
+    for (const auto& [args, input] : cases) {
+        const RunResult here = runProgram(ARMCONSOLE_PATH, args, input);
+        const RunResult windows = runConsole(args, input, 30.0);
+        SCOPED_TRACE((args.empty() ? "" : args[0] + " ") + input);
         ASSERT_FALSE(windows.timedOut);
         ASSERT_TRUE(WIFEXITED(here.status) && WIFEXITED(windows.status));
         EXPECT_EQ(WEXITSTATUS(windows.status), WEXITSTATUS(here.status));
@@ -82,6 +75,9 @@ public:
         if (pid_ < 0) std::abort();
         if (pid_ == 0) {
             setsid();
+            // As from a shell: the pipe runs leave SIGPIPE ignored, and wine's
+            // console then takes seconds to pass a key on.
+            std::signal(SIGPIPE, SIG_DFL);
             const int fd = open(slave.c_str(), O_RDWR);  // the controlling terminal
             for (int i = 0; i < 3; ++i) dup2(fd, i);
             setenv("LC_ALL", "C.UTF-8", 1);
@@ -93,8 +89,7 @@ public:
         }
     }
     ~ConsoleRun() {
-        if (!ended_) kill(pid_, SIGKILL);
-        if (!ended_) waitpid(pid_, nullptr, 0);
+        if (!ended_ && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
         close(master_);
     }
     ConsoleRun(const ConsoleRun&) = delete;
@@ -103,56 +98,50 @@ public:
     void type(const std::string& keys) {
         if (write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) std::abort();
     }
-    //! Reads until the shown text holds text after byte from, for at most 30 s.
+    //! Reads the output until it holds text after byte from.
     bool waitFor(const std::string& text, std::size_t from = 0) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (shown_.find(text, from) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > deadline || !readSome()) return false;
-        }
-        return true;
+        return until([&] { return shown_.find(text, from) != std::string::npos; });
     }
-    //! Waits for the end of the program; false if it is still running after 30 s.
     bool ended() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!ended_ && std::chrono::steady_clock::now() < deadline) {
-            readSome();
-            ended_ = waitpid(pid_, nullptr, WNOHANG) == pid_;
-        }
-        return ended_;
+        return until([&] { return ended_ = ended_ || waitpid(pid_, nullptr, WNOHANG) == pid_; });
     }
-    //! Waits until the runner has taken the terminal over (no echo by the
+    //! Until the runner has taken the terminal over (no echo by the
     //! terminal itself): keys typed before that would be echoed.
     bool waitForConsole() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         termios t{};
-        while (tcgetattr(master_, &t) == 0 && (t.c_lflag & ECHO) != 0) {
+        return until([&] { return tcgetattr(master_, &t) != 0 || (t.c_lflag & ECHO) == 0; });
+    }
+    const std::string& shown() const { return shown_; }
+
+private:
+    //! Reads the output until done() holds, for at most 30 s.
+    template <typename Done>
+    bool until(Done done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done()) {
             if (std::chrono::steady_clock::now() > deadline) return false;
             readSome();
         }
         return true;
     }
-    const std::string& shown() const { return shown_; }
-
-private:
-    bool readSome() {
+    void readSome() {
         pollfd p{master_, POLLIN, 0};
-        if (poll(&p, 1, 100) != 1) return true;
         char buffer[4096];
-        const ssize_t n = read(master_, buffer, sizeof buffer);
-        if (n <= 0) return false;
+        const ssize_t n = poll(&p, 1, 100) == 1 ? read(master_, buffer, sizeof buffer) : 0;
+        if (n <= 0) {
+            usleep(10000);  // nothing yet, or the program has closed the terminal
+            return;
+        }
         raw_.append(buffer, static_cast<std::size_t>(n));
-        // Control sequences (ESC [ ... final byte; ESC ] ... BEL) and CR out.
+        // Control sequences (ESC [ ... final byte) and CR out.
         shown_.clear();
         for (std::size_t i = 0; i < raw_.size(); ++i) {
             if (raw_[i] == '\x1b' && i + 1 < raw_.size() && raw_[i + 1] == '[') {
                 for (i += 2; i < raw_.size() && (raw_[i] < 0x40 || raw_[i] > 0x7e);) ++i;
-            } else if (raw_[i] == '\x1b' && i + 1 < raw_.size() && raw_[i + 1] == ']') {
-                while (i < raw_.size() && raw_[i] != '\a') ++i;
             } else if (raw_[i] != '\r') {
                 shown_.push_back(raw_[i]);
             }
         }
-        return true;
     }
 
     int master_ = -1;
@@ -164,8 +153,7 @@ private:
 
 const std::string kAsk = "どれを選ぶ？";
 
-TEST(WindowsConsole, CharactersWhateverTheCodePageAndKeysWithoutEnterOrEcho) {
-    if (!haveWindowsBuild()) GTEST_SKIP() << "ARMCONSOLE_EXE is not set";
+TEST_F(WindowsBuild, OnAConsoleCharactersWhateverTheCodePageAndKeysWithoutEnterOrEcho) {
     ConsoleRun run({});
     // CP932 is the program's encoding, the terminal's is UTF-8: the
     // characters arrive all the same.
@@ -183,25 +171,18 @@ TEST(WindowsConsole, CharactersWhateverTheCodePageAndKeysWithoutEnterOrEcho) {
     // An arrow at the pause, another at the menu: each counts once, and
     // the numbers typed next are read whole.
     mark = run.shown().size();
-    run.type("\x1b[A");
-    ASSERT_TRUE(run.waitFor(kAsk, mark)) << run.shown().substr(mark);
-    mark = run.shown().size();
-    run.type("\x1b[A");
+    run.type("\x1b[A\x1b[A");
     ASSERT_TRUE(run.waitFor(kFkPrompt, mark)) << run.shown().substr(mark);
     run.type("0 0 0 0 0 0\r");
     ASSERT_TRUE(run.waitFor("GP[] =(  0.0000,   0.0000,   3.2000)", mark)) << run.shown();
     ASSERT_TRUE(run.waitFor("テスト終り", mark));
-    run.type("x");
-    ASSERT_TRUE(run.waitFor(kAsk, mark));
-    run.type("0");
+    run.type("x0");  // the pause, then the end at the menu
     EXPECT_TRUE(run.ended());
 }
 
-TEST(WindowsConsole, CtrlCAtAKeyReadEndsTheProgram) {
-    if (!haveWindowsBuild()) GTEST_SKIP() << "ARMCONSOLE_EXE is not set";
+TEST_F(WindowsBuild, OnAConsoleCtrlCAtAKeyReadEndsTheProgram) {
     ConsoleRun run({"--encoding", "utf-8"});
-    ASSERT_TRUE(run.waitFor("\n順運動学  ：1　PTP逆運動学       ：2\nCP逆運動学：3")) << run.shown();
-    ASSERT_TRUE(run.waitFor(kAsk));
+    ASSERT_TRUE(run.waitFor(kAsk)) << run.shown();
     ASSERT_TRUE(run.waitForConsole());
     run.type("\x03");
     EXPECT_TRUE(run.ended()) << run.shown();
