@@ -5,6 +5,11 @@
 
 #include <armkin/version.hpp>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "driver/console/console.hpp"
 #include "driver/options.hpp"
 #include "driver/session.hpp"
@@ -15,6 +20,13 @@
 
 int main(int argc, char** argv) {
     using namespace kin::driver;
+#ifdef _WIN32
+    // Bytes in and out as on any other system: no CR before each line
+    // break, and Ctrl-Z (0x1A) in a pipe is a byte like any other.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     CommandLine cl;
     if (const std::string error = parseCommandLine(argc, argv, cl); !error.empty()) {
         std::fprintf(stderr, "armconsole: %s (see armconsole --help)\n", error.c_str());

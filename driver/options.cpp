@@ -83,8 +83,14 @@ const char* usageText() {
            "                     instead of the built-in arm\n"
            "  --base LINK        first link of the URDF chain (default: the tree's root)\n"
            "  --tip LINK         last link of the URDF chain (default: the tree's only leaf)\n"
+#ifdef _WIN32
+           "  --encoding ENC     write the dialogue in cp932 or utf-8 to a pipe or file\n"
+           "                     (default: cp932); a console shows the characters\n"
+           "                     whatever its code page\n"
+#else
            "  --encoding ENC     write the dialogue in cp932 or utf-8 (default: cp932 to a\n"
            "                     pipe or file, the locale's character set to a terminal)\n"
+#endif
            "  --help             show this text\n"
            "  --version          show the version\n";
 }

@@ -26,7 +26,7 @@ TEST(ConsoleOptions, BadCommandLinesAreRefused) {
         {"--arm", "/no/such/arm.yaml"},
     };
     for (const auto& args : cases) {
-        const RunResult run = runProgram(ARMCONSOLE_PATH, args, "0\n");
+        const RunResult run = runConsole(args, "0\n");
         SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
         EXPECT_TRUE(run.exitedWith(2)) << run.status;
         EXPECT_EQ(run.out, "");
@@ -37,11 +37,11 @@ TEST(ConsoleOptions, BadCommandLinesAreRefused) {
 }
 
 TEST(ConsoleOptions, HelpAndVersionGoToStandardOutput) {
-    const RunResult help = runProgram(ARMCONSOLE_PATH, {"--help"}, "");
+    const RunResult help = runConsole({"--help"}, "");
     EXPECT_TRUE(help.exitedWith(0));
     EXPECT_EQ(help.out.rfind("Usage: armconsole", 0), 0u);
     EXPECT_EQ(help.err, "");
-    const RunResult version = runProgram(ARMCONSOLE_PATH, {"--version"}, "");
+    const RunResult version = runConsole({"--version"}, "");
     EXPECT_TRUE(version.exitedWith(0));
     EXPECT_EQ(version.out.rfind("armconsole (armkin) ", 0), 0u);
 }
@@ -49,8 +49,8 @@ TEST(ConsoleOptions, HelpAndVersionGoToStandardOutput) {
 TEST(ConsoleOptions, EncodingsOfTheSameSession) {
     const std::string input = "1\n0 1.5707963 0 0 0 0\nx\n2\n0.1 0.2 0.3 0.4 0.5 0.6\nk\n\n0\n";
     const RunResult plain = runConsole(input);
-    const RunResult cp932 = runProgram(ARMCONSOLE_PATH, {"--encoding", "cp932"}, input);
-    const RunResult utf8 = runProgram(ARMCONSOLE_PATH, {"--encoding=utf-8"}, input);
+    const RunResult cp932 = runConsole({"--encoding", "cp932"}, input);
+    const RunResult utf8 = runConsole({"--encoding=utf-8"}, input);
     ASSERT_TRUE(plain.exitedWith(0) && cp932.exitedWith(0) && utf8.exitedWith(0));
     EXPECT_EQ(cp932.out, plain.out);
     EXPECT_EQ(utf8.out, fromCp932(plain.out));

@@ -1,7 +1,9 @@
 #pragma once
 //! Helpers for the dialogue tests: the program's fixed texts (UTF-8), CP932
 //! conversion, running the console program through pipes with a deadline,
-//! and matching output against a template with number slots.
+//! and matching output against a template with number slots. The console
+//! program run is the one built here, or ARMCONSOLE_EXE (armconsole.exe) run
+//! by ARMCONSOLE_RUNNER (wine) when they are set.
 
 #include <cerrno>
 #include <chrono>
@@ -90,7 +92,7 @@ inline RunResult runProgram(const char* program, const std::vector<std::string>&
         dup2(errChild[1], 2);
         for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1], errChild[0], errChild[1]})
             close(fd);
-        execv(program, argv.data());
+        execvp(program, argv.data());
         _exit(127);
     }
     close(toChild[0]);
@@ -147,10 +149,21 @@ inline RunResult runProgram(const char* program, const std::vector<std::string>&
 }
 
 #ifdef ARMCONSOLE_PATH
-//! Runs the console program without arguments (for the tests that have
-//! ARMCONSOLE_PATH, see tests/CMakeLists.txt).
+//! Runs the console program under test with the given arguments.
+inline RunResult runConsole(const std::vector<std::string>& args, std::string_view input,
+                            double timeoutSeconds = 10.0) {
+    const char* exe = std::getenv("ARMCONSOLE_EXE");
+    if (exe == nullptr || *exe == '\0') return runProgram(ARMCONSOLE_PATH, args, input, timeoutSeconds);
+    const char* runner = std::getenv("ARMCONSOLE_RUNNER");
+    if (runner == nullptr || *runner == '\0') return runProgram(exe, args, input, timeoutSeconds);
+    std::vector<std::string> all{exe};
+    all.insert(all.end(), args.begin(), args.end());
+    return runProgram(runner, all, input, timeoutSeconds);
+}
+
+//! Runs the console program under test without arguments.
 inline RunResult runConsole(std::string_view input, double timeoutSeconds = 10.0) {
-    return runProgram(ARMCONSOLE_PATH, {}, input, timeoutSeconds);
+    return runConsole({}, input, timeoutSeconds);
 }
 #endif
 

@@ -3,15 +3,12 @@
 #include <cstdarg>
 #include <cstring>
 
-#include <unistd.h>
-
+#include "driver/console/format_text.hpp"
 #include "driver/console/terminal_key.hpp"
 
 namespace kin::driver {
 
 namespace {
-
-bool isTerminal(std::FILE* f) { return isatty(fileno(f)) == 1; }
 
 //! The encoding to write: the one asked for, else CP932 off a terminal and
 //! the locale's character set on one.
@@ -38,7 +35,7 @@ void Console::print(const char* fmt, ...) {
     char small[512];
     std::va_list args;
     va_start(args, fmt);
-    const int n = std::vsnprintf(small, sizeof small, fmt, args);
+    const int n = formatText(small, sizeof small, fmt, args);
     va_end(args);
     if (n < 0) return;
     if (static_cast<std::size_t>(n) < sizeof small) {
@@ -47,7 +44,7 @@ void Console::print(const char* fmt, ...) {
     }
     std::string big(static_cast<std::size_t>(n) + 1, '\0');
     va_start(args, fmt);
-    std::vsnprintf(big.data(), big.size(), fmt, args);
+    formatText(big.data(), big.size(), fmt, args);
     va_end(args);
     write(big.data(), static_cast<std::size_t>(n));
 }

@@ -68,6 +68,8 @@ private:
 
 }  // namespace
 
+bool isTerminal(std::FILE* f) { return isatty(fileno(f)) == 1; }
+
 int readTerminalKey(std::FILE* in) {
     // The keystroke is taken straight from the terminal: text that a
     // formatted read left in the stream's buffer stays there for the next

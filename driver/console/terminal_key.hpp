@@ -8,6 +8,10 @@
 
 namespace kin::driver {
 
+//! Whether f is a terminal the user types on and reads from: true keys
+//! (readTerminalKey) and the locale's character set.
+bool isTerminal(std::FILE* f);
+
 //! Reads one key from the terminal behind in. Text that a formatted read
 //! left in the stream's buffer stays there. A key that sends several bytes
 //! (an arrow, a non-ASCII character) counts once. Returns the key's first

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <string>
 
+#ifndef _WIN32
 #include <iconv.h>
+#endif
 
 namespace kin::driver {
 
@@ -23,13 +25,20 @@ public:
 
     //! Writes n bytes of UTF-8 to out in the encoding. A character that
     //! cannot be converted, or bytes that are not UTF-8, become one '?'.
+    //! On Windows, when out is a console, the characters themselves go to it
+    //! (as UTF-16), whatever the encoding and the console's code page.
     void write(std::FILE* out, const char* utf8, std::size_t n);
 
     const std::string& encoding() const { return encoding_; }
 
 private:
     std::string encoding_;
+#ifdef _WIN32
+    //! The Windows code page written (932), or 0: the text goes out as UTF-8.
+    unsigned codePage_ = 0;
+#else
     iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
+#endif
 };
 
 //! The character set for a terminal, from the user's locale (LC_ALL,
