@@ -25,12 +25,14 @@ double halton(int index, int base) {
 
 }  // namespace
 
-bool generalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                       const SolveOptions& o) {
-    ws.candidates.count = 0;
+bool generalCandidates(Solve& s) {
+    const SolverModel& m = s.model;
+    SolverWorkspace& ws = s.ws;
+    const Frame& target = s.target;
+    const SolveOptions& o = s.options;
     // A wrist whose axes nearly meet: the closed form of the arm with its
     // wrist centre at their nearest point starts close to every branch.
-    if (m.kind == WristKind::General && m.nearlySpherical) sphericalCandidates(m, ws, target, o);
+    if (m.kind == WristKind::General && m.nearlySpherical) sphericalCandidates(s);
     SolutionList written{};
     const Axes axes{target.X, target.Y, target.Z};
     const int nw = ws.engine.inverseKinematics(6, target.O, axes, o.seed, written, kModePtp);

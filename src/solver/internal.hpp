@@ -17,18 +17,31 @@ const char* targetFault(const armkin::Pose& target, const SolveOptions& options,
 //! tool on target t.
 void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5);
 
-//! Candidates of the closed forms, written to ws.candidates (the spherical
-//! form appends; the others clear the set first).
-//! Each returns false when the pose lies beyond the arm (no candidate at
-//! all) and true otherwise, even if some branches were lost.
-bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                         const SolveOptions& o);
-bool parallelCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                        const SolveOptions& o);
-//! Starts for arms without a closed form: the engine's written PTP answers
-//! and a fixed spread of joint vectors.
-bool generalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                       const SolveOptions& o);
+//! One solve: what every stage reads, passed once. target is the frame
+//! solved for (its rotation proper); the stages write ws.
+struct Solve {
+    const SolverModel& model;
+    SolverWorkspace& ws;
+    const Frame& target;
+    const SolveOptions& options;
+};
+
+//! The candidates of one arm family: appends joint vectors for s.target to
+//! s.ws.candidates (the caller clears the set). Returns false when the pose
+//! lies beyond the arm (no candidate at all), true otherwise, even if some
+//! branches were lost.
+using CandidateFamily = bool (*)(Solve& s);
+
+//! The family that solves arms of this kind: the one place families are
+//! listed.
+CandidateFamily candidateFamily(WristKind kind);
+
+//! The families: closed forms of a spherical wrist and of three parallel
+//! axes, and for arms without a closed form (and as the fallback of the
+//! others) the console's PTP answers and a fixed spread of joint vectors.
+bool sphericalCandidates(Solve& s);
+bool parallelCandidates(Solve& s);
+bool generalCandidates(Solve& s);
 
 //! Whether some joint vector may put the tool within the tolerances of o on
 //! target. False only when the geometry of joints 0..2 (0..3 for three
@@ -107,14 +120,12 @@ bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a
 //! their residuals and status, and drops duplicates: writes ws.branches
 //! (status OutOfReach when there were no candidates, NotConverged when none
 //! met the tolerances).
-void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                      const SolveOptions& o, bool anyCandidate);
+void polishCandidates(Solve& s, bool anyCandidate);
 
-//! From ws.branches (solved for ws.target) to out: each branch once, at its
+//! From ws.branches (solved for s.target) to out: each branch once, at its
 //! copy inside the limits nearest the seed, then (Copies::All) every other
 //! copy inside the limits; each group in the options' order.
-void applyLimits(const SolverModel& m, SolverWorkspace& ws, const SolveOptions& o,
-                 SolveResult& out);
+void applyLimits(Solve& s, SolveResult& out);
 
 //! Moves joint k's value v to its copy inside the limits nearest the seed
 //! (a sliding joint stays); false (v unchanged) when there is none.

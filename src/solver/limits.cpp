@@ -82,8 +82,8 @@ namespace {
 
 //! Appends s moved to joints q, its residuals recomputed when it moved.
 //! False when out is full.
-bool append(const SolverModel& m, SolverWorkspace& ws, const Solution& s, const Joints& q,
-            SolveResult& out) {
+bool append(const SolverModel& m, SolverWorkspace& ws, const Frame& target, const Solution& s,
+            const Joints& q, SolveResult& out) {
     if (out.count == kMaxSolverSolutions) {
         out.truncated = true;
         return false;
@@ -91,7 +91,7 @@ bool append(const SolverModel& m, SolverWorkspace& ws, const Solution& s, const 
     Solution& r = out.solutions[out.count++];
     r = s;
     r.joints = q;
-    if (q != s.joints) poseResiduals(m, ws.fk, q, ws.target, r.positionError, r.rotationError);
+    if (q != s.joints) poseResiduals(m, ws.fk, q, target, r.positionError, r.rotationError);
     return true;
 }
 
@@ -120,8 +120,10 @@ void sortBySeed(const SolveOptions& o, SolverWorkspace& ws, SolveResult& out, in
 
 }  // namespace
 
-void applyLimits(const SolverModel& m, SolverWorkspace& ws, const SolveOptions& o,
-                 SolveResult& out) {
+void applyLimits(Solve& solve, SolveResult& out) {
+    const SolverModel& m = solve.model;
+    SolverWorkspace& ws = solve.ws;
+    const SolveOptions& o = solve.options;
     const SolveResult& b = ws.branches;
     out.count = 0;
     out.truncated = b.truncated;
@@ -130,7 +132,7 @@ void applyLimits(const SolverModel& m, SolverWorkspace& ws, const SolveOptions& 
     // branch out.
     for (int i = 0; i < b.count; ++i) {
         Joints q = b.solutions[i].joints;
-        if (nearestInside(m, o, q)) append(m, ws, b.solutions[i], q, out);
+        if (nearestInside(m, o, q)) append(m, ws, solve.target, b.solutions[i], q, out);
     }
     out.branches = out.count;
     if (o.order == SolutionOrder::SeedDistance) sortBySeed(o, ws, out, 0, out.count);
@@ -152,7 +154,7 @@ void applyLimits(const SolverModel& m, SolverWorkspace& ws, const SolveOptions& 
             for (;;) {
                 Joints q;
                 for (int k = 0; k < 6; ++k) q[k] = vals[k][pick[k]];
-                if (q != listed && !append(m, ws, s, q, out)) break;
+                if (q != listed && !append(m, ws, solve.target, s, q, out)) break;
                 int k = 5;
                 while (k >= 0 && ++pick[k] == counts[k]) pick[k--] = 0;
                 if (k < 0) break;

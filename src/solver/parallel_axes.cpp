@@ -30,9 +30,11 @@ Frame turned(const Frame& L, double q) {
 
 }  // namespace
 
-bool parallelCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                        const SolveOptions& o) {
-    ws.candidates.count = 0;
+bool parallelCandidates(Solve& s) {
+    const SolverModel& m = s.model;
+    SolverWorkspace& ws = s.ws;
+    const Frame& target = s.target;
+    const SolveOptions& o = s.options;
     const ArmModel& a = m.model;
     const Frame& L1 = a.linkFrames[1];
     const Frame& L2 = a.linkFrames[2];

@@ -233,8 +233,11 @@ bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a
                       bothSingular ? std::fmax(o.duplicateTolerance, 1e-3) : o.duplicateTolerance);
 }
 
-void polishCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                      const SolveOptions& o, bool anyCandidate) {
+void polishCandidates(Solve& solve, bool anyCandidate) {
+    const SolverModel& m = solve.model;
+    SolverWorkspace& ws = solve.ws;
+    const Frame& target = solve.target;
+    const SolveOptions& o = solve.options;
     SolveResult& b = ws.branches;
     b.count = 0;
     b.truncated = false;

@@ -60,33 +60,40 @@ bool admit(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
 
 }  // namespace
 
+namespace solver {
+
+CandidateFamily candidateFamily(WristKind kind) {
+    switch (kind) {
+    case WristKind::Spherical: return sphericalCandidates;
+    case WristKind::ParallelAxes: return parallelCandidates;
+    case WristKind::General: return generalCandidates;
+    }
+    return generalCandidates;
+}
+
+}  // namespace solver
+
 int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
              const SolveOptions& options, SolveResult& out) {
     Frame target;
     bool repaired = false;
     if (!admit(model, ws, given, options, out, target, repaired)) return 0;
-    ws.target = target;
-    bool any = false;
-    switch (model.kind) {
-        case WristKind::Spherical:
-            ws.candidates.count = 0;
-            any = solver::sphericalCandidates(model, ws, target, options);
-            break;
-        case WristKind::ParallelAxes: any = solver::parallelCandidates(model, ws, target, options); break;
-        case WristKind::General: any = solver::generalCandidates(model, ws, target, options); break;
-    }
-    solver::polishCandidates(model, ws, target, options, any);
+    solver::Solve solve{model, ws, target, options};
+    ws.candidates.count = 0;
+    const bool any = solver::candidateFamily(model.kind)(solve);
+    solver::polishCandidates(solve, any);
     if (ws.branches.count == 0 && model.kind != WristKind::General &&
         solver::mayReach(model, target, options)) {
         // The closed form found nothing that polishes: a singular pose it
         // cannot split, a reach limit, or an arm whose every pose is
         // singular. Numeric starts, unless the pose lies beyond reach (the
         // closed form's status then stands: no start could do better).
-        solver::generalCandidates(model, ws, target, options);
-        solver::polishCandidates(model, ws, target, options, any);
+        ws.candidates.count = 0;
+        solver::generalCandidates(solve);
+        solver::polishCandidates(solve, any);
         if (ws.branches.count == 0 && !any) ws.branches.status = Status::OutOfReach;
     }
-    solver::applyLimits(model, ws, options, out);
+    solver::applyLimits(solve, out);
     if (repaired) {
         // Residuals against the rotation as given, not the one solved for.
         for (int i = 0; i < out.count; ++i) {
@@ -110,11 +117,9 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& giv
         // The closed-form candidates already sit on their branches to
         // rounding: order them by their distance to the seed and polish
         // only until the first one holds.
-        ws.target = target;
+        solver::Solve solve{model, ws, target, o};
         ws.candidates.count = 0;
-        const bool any = model.kind == WristKind::Spherical
-                             ? solver::sphericalCandidates(model, ws, target, o)
-                             : solver::parallelCandidates(model, ws, target, o);
+        const bool any = solver::candidateFamily(model.kind)(solve);
         CandidateSet& cs = ws.candidates;
         if (any) {
             std::array<double, CandidateSet::kCapacity> dist{};

@@ -71,7 +71,6 @@ struct SolverWorkspace {
     CandidateSet candidates;
     SolveResult branches;  //!< polished, deduplicated branches before limits
     SolveResult listed;    //!< the branches' copies within the limits (solveNearest)
-    Frame target{};        //!< the pose being solved (its rotation proper)
     //! Seed distances and indices while sorting a result.
     std::array<std::pair<double, int>, kMaxSolverSolutions> sortKeys{};
     FkData fk;

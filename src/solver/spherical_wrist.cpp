@@ -85,8 +85,11 @@ void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5) {
     O5 = sub3(t.O, applyAxes(R5, m.toolPoint));
 }
 
-bool sphericalCandidates(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                         const SolveOptions& o) {
+bool sphericalCandidates(Solve& s) {
+    const SolverModel& m = s.model;
+    SolverWorkspace& ws = s.ws;
+    const Frame& target = s.target;
+    const SolveOptions& o = s.options;
     Axes R5;
     Vec3 O5;
     flangeOf(m, target, R5, O5);
