@@ -97,8 +97,8 @@ bool append(const SolverModel& m, SolverWorkspace& ws, const Frame& target, cons
 
 //! Sorts out.solutions[begin, end) by ascending seed distance, ties in
 //! their present order, without moving a solution more than once per cycle.
-void sortBySeed(const SolveOptions& o, SolverWorkspace& ws, SolveResult& out, int begin, int end) {
-    auto& keys = ws.sortKeys;
+void sortBySeed(const SolveOptions& o, SolveResult& out, int begin, int end) {
+    std::array<std::pair<double, int>, kMaxSolverSolutions> keys;
     const int n = end - begin;
     for (int i = 0; i < n; ++i) keys[i] = {seedDistance(o, out.solutions[begin + i].joints, o.seed), i};
     std::sort(keys.begin(), keys.begin() + n);
@@ -124,7 +124,7 @@ void applyLimits(Solve& solve, SolveResult& out) {
     const SolverModel& m = solve.model;
     SolverWorkspace& ws = solve.ws;
     const SolveOptions& o = solve.options;
-    const SolveResult& b = ws.branches;
+    const BranchSet& b = ws.branches;
     out.count = 0;
     out.truncated = b.truncated;
     out.reason = "";
@@ -135,7 +135,7 @@ void applyLimits(Solve& solve, SolveResult& out) {
         if (nearestInside(m, o, q)) append(m, ws, solve.target, b.solutions[i], q, out);
     }
     out.branches = out.count;
-    if (o.order == SolutionOrder::SeedDistance) sortBySeed(o, ws, out, 0, out.count);
+    if (o.order == SolutionOrder::SeedDistance) sortBySeed(o, out, 0, out.count);
     if (o.copies == Copies::All) {
         for (int i = 0; i < b.count && !out.truncated; ++i) {
             const Solution& s = b.solutions[i];
@@ -160,7 +160,7 @@ void applyLimits(Solve& solve, SolveResult& out) {
                 if (k < 0) break;
             }
         }
-        if (o.order == SolutionOrder::SeedDistance) sortBySeed(o, ws, out, out.branches, out.count);
+        if (o.order == SolutionOrder::SeedDistance) sortBySeed(o, out, out.branches, out.count);
     }
     if (out.count > 0) {
         out.status = Status::Ok;

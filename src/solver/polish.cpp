@@ -238,7 +238,7 @@ void polishCandidates(Solve& solve, bool anyCandidate) {
     SolverWorkspace& ws = solve.ws;
     const Frame& target = solve.target;
     const SolveOptions& o = solve.options;
-    SolveResult& b = ws.branches;
+    BranchSet& b = ws.branches;
     b.count = 0;
     b.truncated = false;
     b.reason = "";
@@ -260,7 +260,7 @@ void polishCandidates(Solve& solve, bool anyCandidate) {
             }
             continue;
         }
-        if (b.count == kMaxSolverSolutions) {
+        if (b.count == BranchSet::kCapacity) {
             b.truncated = true;
             break;
         }

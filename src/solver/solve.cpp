@@ -21,6 +21,13 @@ void fail(SolveResult& out, Status why, const char* reason = "") {
     out.reason = reason;
 }
 
+void fail(BranchSet& out, Status why, const char* reason = "") {
+    out.count = 0;
+    out.truncated = false;
+    out.status = why;
+    out.reason = reason;
+}
+
 armkin::Pose poseOf(const Frame& f) {
     armkin::Pose p;
     p.position = f.O;
@@ -35,17 +42,17 @@ armkin::Pose poseOf(const Frame& f) {
 
 //! Checks model, target and options. On success writes the frame to solve
 //! for (the nearest rotation when the given one was repaired) and returns
-//! true; otherwise fails out and ws.branches with the reason.
+//! true; otherwise fails ws.branches and *out (when given) with the reason.
 bool admit(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
-           const SolveOptions& options, SolveResult& out, Frame& solveFor, bool& repaired) {
+           const SolveOptions& options, SolveResult* out, Frame& solveFor, bool& repaired) {
     if (!model.valid) {
-        fail(out, Status::NoArm);
+        if (out != nullptr) fail(*out, Status::NoArm);
         fail(ws.branches, Status::NoArm);
         return false;
     }
     armkin::Rotation r;
     if (const char* why = solver::targetFault(poseOf(given), options, r, repaired)) {
-        fail(out, Status::InvalidInput, why);
+        if (out != nullptr) fail(*out, Status::InvalidInput, why);
         fail(ws.branches, Status::InvalidInput, why);
         return false;
     }
@@ -77,7 +84,7 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
              const SolveOptions& options, SolveResult& out) {
     Frame target;
     bool repaired = false;
-    if (!admit(model, ws, given, options, out, target, repaired)) return 0;
+    if (!admit(model, ws, given, options, &out, target, repaired)) return 0;
     solver::Solve solve{model, ws, target, options};
     ws.candidates.count = 0;
     const bool any = solver::candidateFamily(model.kind)(solve);
@@ -112,7 +119,7 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& giv
     o.copies = armkin::Copies::Nearest;
     Frame target;
     bool repaired = false;
-    if (!admit(model, ws, given, o, ws.listed, target, repaired)) return 0;
+    if (!admit(model, ws, given, o, nullptr, target, repaired)) return 0;
     if (model.kind != WristKind::General) {
         // The closed-form candidates already sit on their branches to
         // rounding: order them by their distance to the seed and polish
@@ -154,11 +161,14 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& giv
             }
         }
     }
-    if (solveAll(model, ws, given, o, ws.listed) == 0) {
-        ws.branches.status = ws.listed.status;
+    // Every branch, its copy nearest the seed first; on the stack, as only
+    // this path needs a whole result.
+    SolveResult listed;
+    if (solveAll(model, ws, given, o, listed) == 0) {
+        ws.branches.status = listed.status;
         return 0;
     }
-    out = ws.listed.solutions[0];
+    out = listed.solutions[0];
     return 1;
 }
 
@@ -166,7 +176,7 @@ int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& given
                const Joints& seed, const SolveOptions& options, Solution& out) {
     Frame target;
     bool repaired = false;
-    if (!admit(model, ws, given, options, ws.listed, target, repaired)) return 0;
+    if (!admit(model, ws, given, options, nullptr, target, repaired)) return 0;
     {
         SolutionList answer{};
         const Axes axes{target.X, target.Y, target.Z};

@@ -65,14 +65,21 @@ struct CandidateSet {
     }
 };
 
+//! The polished, deduplicated branches of one pose, before limits.
+struct BranchSet {
+    static constexpr int kCapacity = CandidateSet::kCapacity;
+    std::array<Solution, kCapacity> solutions{};
+    int count = 0;
+    Status status = Status::OutOfReach;  //!< why count is 0
+    bool truncated = false;
+    const char* reason = "";  //!< static text, for InvalidInput
+};
+
 //! Everything one solve writes. Make one per thread; reuse it across poses.
 struct SolverWorkspace {
     Kinematics engine;  //!< the engine whose case solvers and written PTP the solver calls
     CandidateSet candidates;
-    SolveResult branches;  //!< polished, deduplicated branches before limits
-    SolveResult listed;    //!< the branches' copies within the limits (solveNearest)
-    //! Seed distances and indices while sorting a result.
-    std::array<std::pair<double, int>, kMaxSolverSolutions> sortKeys{};
+    BranchSet branches;
     FkData fk;
 };
 
