@@ -12,23 +12,11 @@ namespace armkin {
 
 namespace {
 
-Pose poseOf(const kin::Frame& f) {
-    Pose p;
-    p.position = f.O;
-    const Vec3* cols[3] = {&f.X, &f.Y, &f.Z};
-    for (int c = 0; c < 3; ++c) {
-        p.rotation[0][c] = cols[c]->x;
-        p.rotation[1][c] = cols[c]->y;
-        p.rotation[2][c] = cols[c]->z;
-    }
-    return p;
-}
-
 //! Forward kinematics into fk (every link frame moved) and the tool pose.
 void toolPose(const kin::SolverModel& m, kin::FkData& fk, const Joints& q, Pose& out) {
     kin::EulerZYZ euler;
     kin::analys(m.model, fk, m.model.DOF, q.data(), out.position, euler);
-    out = poseOf({fk.fkAxisX, fk.fkAxisY, fk.fkAxisZ, out.position});
+    out = kin::poseOf({fk.fkAxisX, fk.fkAxisY, fk.fkAxisZ, out.position});
 }
 
 void fail(SolveResult& out, Status why) {
@@ -97,10 +85,10 @@ Status Model::frames(const Joints& q, std::array<Pose, 8>& out) const noexcept {
     Pose tool;
     toolPose(impl_->solver, fk, q, tool);  // also moves every link frame by its joint
     kin::Frame f = impl_->solver.model.baseFrame;
-    out[0] = poseOf(f);
+    out[0] = kin::poseOf(f);
     for (int k = 0; k < 6; ++k) {
         f = kin::frameMul(f, fk.movedFrames[k]);
-        out[k + 1] = poseOf(f);
+        out[k + 1] = kin::poseOf(f);
     }
     out[7] = tool;
     return Status::Ok;
@@ -142,14 +130,14 @@ int solve(const Model& model, Workspace& ws, const Pose& target, const SolveOpti
         return 0;
     }
     Workspace::Impl& w = ModelAccess::bind(model, ws);
-    return kin::solveAll(ModelAccess::model(model).solver, w.solver, frameOf(target), options, out);
+    return kin::solveAll(ModelAccess::model(model).solver, w.solver, kin::frameOf(target), options, out);
 }
 
 Status nearest(const Model& model, Workspace& ws, const Pose& target, const Joints& seed,
                const SolveOptions& options, Solution& out) noexcept {
     if (!model.ready()) return Status::NoArm;
     Workspace::Impl& w = ModelAccess::bind(model, ws);
-    const int n = kin::solveNearest(ModelAccess::model(model).solver, w.solver, frameOf(target), seed,
+    const int n = kin::solveNearest(ModelAccess::model(model).solver, w.solver, kin::frameOf(target), seed,
                                     options, out);
     return n != 0 ? Status::Ok : w.solver.branches.status;
 }
@@ -158,7 +146,7 @@ Status track(const Model& model, Workspace& ws, const Pose& target, const Joints
              const SolveOptions& options, Solution& out) noexcept {
     if (!model.ready()) return Status::NoArm;
     Workspace::Impl& w = ModelAccess::bind(model, ws);
-    const int n = kin::solveTrack(ModelAccess::model(model).solver, w.solver, frameOf(target), seed,
+    const int n = kin::solveTrack(ModelAccess::model(model).solver, w.solver, kin::frameOf(target), seed,
                                   options, out);
     return n != 0 ? Status::Ok : w.solver.branches.status;
 }
@@ -169,7 +157,7 @@ Status solveBatch(const Model& model, std::span<const Pose> targets, const Solve
     if (out.size() < targets.size()) return Status::InvalidInput;
     if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<kin::Frame> frames(targets.size());
-    for (std::size_t i = 0; i < targets.size(); ++i) frames[i] = frameOf(targets[i]);
+    for (std::size_t i = 0; i < targets.size(); ++i) frames[i] = kin::frameOf(targets[i]);
     kin::solveBatch(ModelAccess::model(model).solver, frames, options, out, threads);
     return Status::Ok;
 }

@@ -1,6 +1,7 @@
 #include <armkin/modes.hpp>
 
 #include "api/model_access.hpp"
+#include "numeric/frame.hpp"
 
 namespace armkin {
 
@@ -22,7 +23,7 @@ int inverse(const Model& model, Workspace& ws, const Pose& target, const Joints&
     out.count = 0;
     if (!model.ready()) return 0;
     Workspace::Impl& w = ModelAccess::bind(model, ws);
-    const kin::Frame f = frameOf(target);
+    const kin::Frame f = kin::frameOf(target);
     const int n = w.solver.engine.inverseKinematics(6, target.position, {f.X, f.Y, f.Z}, neighbour,
                                                     w.list, internalMode(mode));
     for (int k = 0; k < n; ++k) {

@@ -70,9 +70,4 @@ Axes jointAxes(JointType type, const Vec3& axis, const Frame& reference) {
     return a;
 }
 
-Frame frameOf(const Pose& p) {
-    const Rotation& R = p.rotation;
-    return {{R[0][0], R[1][0], R[2][0]}, {R[0][1], R[1][1], R[2][1]}, {R[0][2], R[1][2], R[2][2]}, p.position};
-}
-
 }  // namespace armkin::io

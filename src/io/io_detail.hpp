@@ -9,14 +9,12 @@
 
 #include <armkin/loaders.hpp>
 
-#include "numeric/geometry_types.hpp"
+#include "numeric/frame.hpp"
 
 namespace armkin::io {
 
 using kin::Frame;
-
-//! The pose as a frame (axes are the rotation's columns), and back.
-Frame frameOf(const Pose& p);
+using kin::frameOf;
 
 // --- Rigid transforms (Frame: columns X, Y, Z of R, then O) ---------------
 // Products, dot and cross products are numeric/frame.hpp's.

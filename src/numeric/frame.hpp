@@ -54,4 +54,21 @@ inline bool isFinite(const Frame& f) {
 enum class AxesFault { None, NotUnit, NotOrthogonal, NotRightHanded };
 AxesFault axesFault(const Axes& a, double tolerance);
 
+//! A public pose as a frame (its axes are the rotation's columns), and back.
+inline Frame frameOf(const armkin::Pose& p) {
+    const armkin::Rotation& R = p.rotation;
+    return {{R[0][0], R[1][0], R[2][0]}, {R[0][1], R[1][1], R[2][1]}, {R[0][2], R[1][2], R[2][2]}, p.position};
+}
+inline armkin::Pose poseOf(const Frame& f) {
+    armkin::Pose p;
+    p.position = f.O;
+    const Vec3* cols[3] = {&f.X, &f.Y, &f.Z};
+    for (int c = 0; c < 3; ++c) {
+        p.rotation[0][c] = cols[c]->x;
+        p.rotation[1][c] = cols[c]->y;
+        p.rotation[2][c] = cols[c]->z;
+    }
+    return p;
+}
+
 }  // namespace kin

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "numeric/frame.hpp"
 #include "solver/internal.hpp"
 
 namespace kin {
@@ -26,18 +27,6 @@ void fail(BranchSet& out, Status why, const char* reason = "") {
     out.truncated = false;
     out.status = why;
     out.reason = reason;
-}
-
-armkin::Pose poseOf(const Frame& f) {
-    armkin::Pose p;
-    p.position = f.O;
-    const Vec3* cols[3] = {&f.X, &f.Y, &f.Z};
-    for (int c = 0; c < 3; ++c) {
-        p.rotation[0][c] = cols[c]->x;
-        p.rotation[1][c] = cols[c]->y;
-        p.rotation[2][c] = cols[c]->z;
-    }
-    return p;
 }
 
 //! Checks model, target and options. On success writes the frame to solve
