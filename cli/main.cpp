@@ -36,6 +36,30 @@ namespace {
 constexpr int kRefusedLines = 1;
 constexpr int kUsageError = 2;
 
+//! The arm named by --arm: "builtin" (the console's arm, no joint limits)
+//! or an arm file.
+LoadResult loadNamed(const Options& o) {
+    if (o.arm == "builtin") {
+        LoadResult r;
+        r.arm.description = builtinArm();
+        r.arm.name = "builtin";
+        for (int k = 0; k < 6; ++k) {
+            r.arm.jointNames[k] = "joint" + std::to_string(k);
+            r.arm.limits[k] = {-HUGE_VAL, HUGE_VAL};
+        }
+        return r;
+    }
+#if ARMKIN_HAVE_IO
+    return loadArm(o.arm, {o.base, o.tip});
+#else
+    LoadResult r;
+    r.status = Status::FileError;
+    r.error.file = o.arm;
+    r.error.reason = "this build reads no arm files; use --arm builtin";
+    return r;
+#endif
+}
+
 long long sizeOfStandardInput() {
     struct stat st {};
     if (fstat(0, &st) == 0 && S_ISREG(st.st_mode)) return static_cast<long long>(st.st_size);
@@ -211,9 +235,13 @@ int run(int argc, char** argv) {
         std::fprintf(stderr, "armkin: %s (see armkin --help)\n", e.c_str());
         return kUsageError;
     }
-    const LoadResult loaded = loadArm(o.arm, {o.base, o.tip});
+    const LoadResult loaded = loadNamed(o);
     if (!loaded) {
+#if ARMKIN_HAVE_IO
         std::fprintf(stderr, "armkin: %s\n", loaded.error.message().c_str());
+#else
+        std::fprintf(stderr, "armkin: %s: %s\n", loaded.error.file.c_str(), loaded.error.reason.c_str());
+#endif
         return kUsageError;
     }
     if (o.command == Command::Check) return check(loaded.arm, o.arm);
