@@ -109,9 +109,7 @@ Status Model::residuals(const Joints& q, const Pose& target, Solution& out) cons
         }
     out.joints = q;
     out.positionError = std::sqrt(dx * dx + dy * dy + dz * dz);
-    // For two rotations |R1 - R2|_F = 2 sqrt(2) sin(angle / 2): exact, and
-    // accurate for small angles where the trace formula is not.
-    out.rotationError = 2.0 * std::asin(std::min(1.0, std::sqrt(frob2) / (2.0 * std::sqrt(2.0))));
+    out.rotationError = kin::angleFromFrobenius(std::sqrt(frob2));
     return Status::Ok;
 }
 

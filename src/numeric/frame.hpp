@@ -71,4 +71,12 @@ inline armkin::Pose poseOf(const Frame& f) {
     return p;
 }
 
+//! The angle between two rotations from the Frobenius norm of their
+//! difference: |R1 - R2|_F = 2 sqrt(2) sin(angle / 2), exact, and accurate
+//! for small angles where the trace formula is not. For a matrix that is
+//! not quite a rotation it measures the distance to it as given.
+inline double angleFromFrobenius(double frobenius) {
+    return 2.0 * std::asin(std::fmin(1.0, frobenius / (2.0 * std::sqrt(2.0))));
+}
+
 }  // namespace kin

@@ -81,14 +81,11 @@ void residualsFromFk(const SolverModel& m, const FkData& fk, const Frame& target
     const Vec3 Y = chainVector(m.model, fk, m.model.toolAxisY, 6);
     const Vec3 Z = cross3(X, Y);
     positionError = vecNorm(sub3(p, target.O));
-    // For two rotations |R1 - R2|_F = 2 sqrt(2) sin(angle / 2): the angle,
-    // accurate for small angles, and for a target that is not quite a
-    // rotation a measure of how far the tool is from it as given.
     const Vec3 dX = sub3(X, target.X);
     const Vec3 dY = sub3(Y, target.Y);
     const Vec3 dZ = sub3(Z, target.Z);
     const double frobenius = std::sqrt(dot3(dX, dX) + dot3(dY, dY) + dot3(dZ, dZ));
-    rotationError = 2.0 * std::asin(std::fmin(1.0, frobenius / (2.0 * std::sqrt(2.0))));
+    rotationError = angleFromFrobenius(frobenius);
     if (!std::isfinite(positionError) || !std::isfinite(rotationError)) {
         positionError = rotationError = 1e300;
     }
