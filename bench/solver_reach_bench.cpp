@@ -18,6 +18,7 @@
 #include "bench/solver_suites.hpp"
 #include "solver/chain.hpp"
 #include "fixtures/real_arms.hpp"
+#include "fixtures/solver_arms.hpp"
 #include "fixtures/test_arms.hpp"
 
 namespace kin::bench {
@@ -51,27 +52,11 @@ struct Rig {
     }
 };
 
-//! The sum of the distances between successive joint origins and the tool
-//! point at zero: no pose of a turning arm puts the tool farther from joint 0.
-double chainLength(const SolverModel& m, Vec3& origin) {
-    solver::ChainPose z;
-    solver::chainPose(m, Joints{}, z);
-    origin = z.joint[0].O;
-    double length = 0.0;
-    Vec3 prev = origin;
-    for (int k = 1; k <= 6; ++k) {
-        const Vec3 p = k < 6 ? z.joint[k].O : z.toolPos;
-        length += std::hypot(p.x - prev.x, p.y - prev.y, p.z - prev.z);
-        prev = p;
-    }
-    return length;
-}
-
 ReachSet makeSet(std::string name, const ArmDescription& d, unsigned seed) {
     ReachSet s{std::move(name), d, {}, {}, {}, {}};
     Rig rig(d);
     Vec3 o;
-    const double reach = chainLength(rig.model, o);
+    const double reach = testing::chainLength(rig.model, o);
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> angle(-M_PI, M_PI), factor(1.05, 2.0), cube(-1.0, 1.0);
     std::normal_distribution<double> gauss;

@@ -96,22 +96,6 @@ TEST(SolverReach, PosesOfJointVectorsAreNeverRefused) {
     }
 }
 
-// The sum of the distances between successive joint origins and the tool
-// point at zero: no pose of a turning arm puts the tool farther from joint 0.
-double chainLength(SolverRig& rig, Vec3& origin) {
-    solver::ChainPose z;
-    solver::chainPose(rig.model, Joints{}, z);
-    origin = z.joint[0].O;
-    double length = 0.0;
-    Vec3 prev = origin;
-    for (int k = 1; k <= 6; ++k) {
-        const Vec3 p = k < 6 ? z.joint[k].O : z.toolPos;
-        length += std::hypot(p.x - prev.x, p.y - prev.y, p.z - prev.z);
-        prev = p;
-    }
-    return length;
-}
-
 TEST(SolverReach, EdgeOfTheReachAndBeyondOnTurningArms) {
     std::mt19937_64 rng(1708);
     std::uniform_real_distribution<double> beyond(1.0 + 1e-6, 3.0);
@@ -120,7 +104,7 @@ TEST(SolverReach, EdgeOfTheReachAndBeyondOnTurningArms) {
         SCOPED_TRACE(arm.name);
         SolverRig rig(arm.description);
         Vec3 o;
-        const double length = chainLength(rig, o);
+        const double length = chainLength(rig.model, o);
         SolveResult r;
         const SolveOptions defaults;
         for (int i = 0; i < 200; ++i) {

@@ -10,16 +10,6 @@ namespace kin::driver {
 
 namespace {
 
-//! Bytes taken by the UTF-8 character at s (at least 1): the lead byte and
-//! the continuation bytes that follow it, up to the count it announces.
-std::size_t utf8SequenceLength(const char* s, std::size_t left) {
-    const auto lead = static_cast<unsigned char>(s[0]);
-    const std::size_t expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    std::size_t n = 1;
-    while (n < expected && n < left && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) ++n;
-    return n;
-}
-
 }  // namespace
 
 TextEncoder::TextEncoder(std::string encoding, bool standIns) : encoding_(std::move(encoding)) {

@@ -11,6 +11,17 @@
 
 namespace kin::driver {
 
+//! Bytes taken by the UTF-8 character at s (at least 1): the lead byte and
+//! the continuation bytes that follow it, up to the count it announces. A
+//! malformed character is skipped by this many bytes on every system.
+inline std::size_t utf8SequenceLength(const char* s, std::size_t left) {
+    const auto lead = static_cast<unsigned char>(s[0]);
+    const std::size_t expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    std::size_t n = 1;
+    while (n < expected && n < left && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) ++n;
+    return n;
+}
+
 class TextEncoder {
 public:
     //! Converts to encoding ("UTF-8" writes the text as it is). With

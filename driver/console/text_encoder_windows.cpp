@@ -16,17 +16,6 @@ namespace {
 
 constexpr unsigned kCp932 = 932;
 
-//! Bytes taken by the UTF-8 character at s (at least 1): the lead byte and
-//! the continuation bytes that follow it, up to the count it announces. A
-//! malformed character is skipped by this many bytes, as on other systems.
-std::size_t utf8SequenceLength(const char* s, std::size_t left) {
-    const auto lead = static_cast<unsigned char>(s[0]);
-    const std::size_t expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    std::size_t n = 1;
-    while (n < expected && n < left && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) ++n;
-    return n;
-}
-
 //! The character at s if it is well-formed UTF-8 (shortest form, no
 //! surrogate, at most U+10FFFF) and whole within left bytes, with its
 //! length in n; otherwise -1.
