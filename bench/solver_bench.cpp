@@ -12,23 +12,26 @@
 
 #include "bench/solver_suites.hpp"
 #include "solver/chain.hpp"
-#include "fixtures/solver_arms.hpp"
+#include "fixtures/general_arms.hpp"
 
 namespace kin::bench {
 
 namespace {
 
-const char* shortName(int i) {
-    static const char* names[] = {"builtin", "sph_0.7m", "sph_2.7m", "sph_0.9m", "par_0.85m", "par_1.3m"};
-    return i < 6 ? names[i] : "arm";
-}
-
 std::vector<SolverArmSet> makeSets() {
     std::vector<SolverArmSet> out;
-    const auto arms = testing::solverArms();
+    // The closed-form arms, then arms without a closed form (elimination).
+    std::vector<testing::SolverArm> arms = testing::solverArms();
+    std::vector<std::string> names = {"builtin", "sph_0.7m", "sph_2.7m", "sph_0.9m", "par_0.85m", "par_1.3m"};
+    const std::vector<testing::SolverArm> general = testing::generalArms();
+    for (const auto& [label, index] : {std::pair{"gen_16sol", 0}, {"curved_0.9m", 1}, {"cal_sph_0.9m", 4},
+                                       {"random_6r", 7}}) {
+        arms.push_back(general[index]);
+        names.push_back(label);
+    }
     for (std::size_t a = 0; a < arms.size(); ++a) {
         SolverArmSet s;
-        s.name = shortName(static_cast<int>(a));
+        s.name = a < names.size() ? names[a] : "arm";
         s.title = arms[a].name;
         s.description = arms[a].description;
         testing::SolverRig rig(s.description);

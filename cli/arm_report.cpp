@@ -13,8 +13,8 @@ ArmReport reportArm(const LoadedArm& arm, const Engine& engine) {
     r.method = engine.solverMethod();
     if (r.method == SolverMethod::General)
         r.warnings.push_back(
-            "no closed form fits this arm: the solver polishes numeric starts and may miss "
-            "branches");
+            "neither a closed form nor the elimination fits this arm: the solver polishes "
+            "numeric starts and may miss branches");
     return r;
 }
 

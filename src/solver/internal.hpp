@@ -42,6 +42,17 @@ CandidateFamily candidateFamily(WristKind kind);
 bool sphericalCandidates(Solve& s);
 bool parallelCandidates(Solve& s);
 bool generalCandidates(Solve& s);
+bool eliminationCandidates(Solve& s);
+
+//! Joint vectors from one cut of the loop, at most one per real root.
+using CutAnswers = std::array<Joints, 24>;
+//! Every joint vector the cut c gives for target (joint limits not
+//! consulted, not polished: each within about 1e-8 of its branch).
+//! Returns how many were written. Reads only; no allocation.
+int cutCandidates(const SolverModel& m, const LoopCut& c, const Frame& target, CutAnswers& out);
+//! Chooses the cut of the loop that best recovers fixed poses of arm m,
+//! and its constant side; best.usable tells whether any recovers them.
+void buildElimination(const SolverModel& m, LoopCut& best);
 
 //! Whether some joint vector may put the tool within the tolerances of o on
 //! target. False only when the geometry of joints 0..2 (0..3 for three

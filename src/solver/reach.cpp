@@ -310,7 +310,7 @@ bool chainMayHold(const SolverModel& m, const Vec3& X, double eps) {
 }  // namespace
 
 bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o) {
-    if (m.kind == WristKind::General) return true;
+    if (!hasClosedForm(m.kind)) return true;
     const bool spherical = m.kind == WristKind::Spherical;
     const Vec3& xLast = spherical ? m.wristCentreLast : m.axisMeetLast;
     Axes R5;

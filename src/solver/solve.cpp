@@ -62,6 +62,7 @@ CandidateFamily candidateFamily(WristKind kind) {
     switch (kind) {
     case WristKind::Spherical: return sphericalCandidates;
     case WristKind::ParallelAxes: return parallelCandidates;
+    case WristKind::Elimination: return eliminationCandidates;
     case WristKind::General: return generalCandidates;
     }
     return generalCandidates;
@@ -78,7 +79,7 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
     ws.candidates.count = 0;
     const bool any = solver::candidateFamily(model.kind)(solve);
     solver::polishCandidates(solve, any);
-    if (ws.branches.count == 0 && model.kind != WristKind::General &&
+    if (ws.branches.count == 0 && hasClosedForm(model.kind) &&
         solver::mayReach(model, target, options)) {
         // The closed form found nothing that polishes: a singular pose it
         // cannot split, a reach limit, or an arm whose every pose is

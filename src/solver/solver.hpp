@@ -15,6 +15,7 @@
 #include "arm/arm_model.hpp"
 #include "cases/arm_constants.hpp"
 #include "ik/kinematics.hpp"
+#include "solver/elimination_model.hpp"
 #include "solver/value_types.hpp"
 
 namespace kin {
@@ -23,7 +24,8 @@ namespace kin {
 enum class WristKind : unsigned char {
     Spherical,      //!< axes 3, 4, 5 turn and meet in one point
     ParallelAxes,   //!< six turning joints, axes 1, 2, 3 parallel, axes 4 and 5 meet
-    General,        //!< anything else: numeric starts and polish
+    Elimination,    //!< no closed form: every branch from the loop equations' elimination
+    General,        //!< no cut of the loop recovers the arm's poses: numeric starts and polish
 };
 
 //! What the solver knows about one arm; written by buildSolverModel only.
@@ -49,7 +51,16 @@ struct SolverModel {
     double parallelTurn2 = 0.0;  //!< L2 rotation = Rz(parallelTurn2)
     double parallelTurn3 = 0.0;  //!< L3 rotation = Rz(parallelTurn3)
     Vec3 axisMeetLast{};         //!< where axes 4 and 5 meet, last joint frame
+
+    // Elimination: where the loop is cut and its constant side.
+    solver::LoopCut cut{};
 };
+
+//! Whether the arm's kind has a closed form (whose candidates sit on their
+//! branches and whose reach test applies).
+inline bool hasClosedForm(WristKind kind) {
+    return kind == WristKind::Spherical || kind == WristKind::ParallelAxes;
+}
 
 //! Candidate joint vectors of one pose, before polish and selection.
 struct CandidateSet {

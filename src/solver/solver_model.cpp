@@ -127,7 +127,8 @@ int buildSolverModel(const Kinematics& engine, SolverModel& out) {
             return 1;
         }
     }
-    out.kind = WristKind::General;
+    solver::buildElimination(out, out.cut);
+    out.kind = out.cut.usable ? WristKind::Elimination : WristKind::General;
     return 1;
 }
 
