@@ -36,7 +36,8 @@ namespace {
 using Mat12 = Eigen::Matrix<double, 12, 12>;
 using Mat14x8 = Eigen::Matrix<double, kLoopEquations, 8>;
 
-//! Samples of the determinant per turn: exact for its degree (at most 12).
+//! Samples of the determinant per turn: more than twice its degree (at most
+//! 12, and 8 on most cuts; LoopCut::detSamples).
 constexpr int kDetSamples = 32;
 //! Search grid for the determinant's real roots.
 constexpr int kRootGrid = 256;
@@ -435,7 +436,8 @@ double cutJoint(const SolverModel& m, int d, const Joints& q, const Frame& targe
 
 }  // namespace
 
-int cutCandidates(const SolverModel& m, const LoopCut& c, const Frame& target, CutAnswers& out) {
+int cutCandidates(const SolverModel& m, const LoopCut& c, const Frame& target, CutAnswers& out,
+                  double* highTerms) {
     const std::array<Frame, 6> link = linksFor(c, target);
     LeftCoefficients posed;
     const bool constantLeft = c.targetAt == 0 || c.targetAt == 5;
@@ -514,25 +516,23 @@ int cutCandidates(const SolverModel& m, const LoopCut& c, const Frame& target, C
 
     // The determinant as a trigonometric polynomial, from equally spaced
     // samples.
-    std::array<double, kDetSamples> det;
-    for (int j = 0; j < kDetSamples; ++j) {
-        det[j] = determinant(matrixAt(j * kFullTurn / kDetSamples));
-    }
-    std::array<double, kDetSamples> cosines, sines;
-    for (int j = 0; j < kDetSamples; ++j) {
-        cosines[j] = std::cos(j * kFullTurn / kDetSamples);
-        sines[j] = std::sin(j * kFullTurn / kDetSamples);
+    const int detCount = c.detSamples;
+    std::array<double, kDetSamples> det, cosines, sines;
+    for (int j = 0; j < detCount; ++j) {
+        cosines[j] = std::cos(j * kFullTurn / detCount);
+        sines[j] = std::sin(j * kFullTurn / detCount);
+        det[j] = determinant(M[0] + cosines[j] * M[1] + sines[j] * M[2]);
     }
     TrigPoly p;
-    p.degree = 12;
+    p.degree = detCount > 2 * 8 + 1 && detCount < kDetSamples ? 8 : 12;
     double largest = 0.0;
     for (int k = 0; k <= p.degree; ++k) {
         double re = 0.0, im = 0.0;
-        for (int j = 0; j < kDetSamples; ++j) {
-            re += det[j] * cosines[(k * j) % kDetSamples];
-            im += det[j] * sines[(k * j) % kDetSamples];
+        for (int j = 0; j < detCount; ++j) {
+            re += det[j] * cosines[(k * j) % detCount];
+            im += det[j] * sines[(k * j) % detCount];
         }
-        const double w = (k == 0 ? 1.0 : 2.0) / kDetSamples;
+        const double w = (k == 0 ? 1.0 : 2.0) / detCount;
         p.a[k] = w * re;
         p.b[k] = w * im;
         largest = std::max({largest, std::fabs(p.a[k]), std::fabs(p.b[k])});
@@ -541,6 +541,9 @@ int cutCandidates(const SolverModel& m, const LoopCut& c, const Frame& target, C
     for (int k = 0; k <= p.degree; ++k) {
         p.a[k] /= largest;
         p.b[k] /= largest;
+    }
+    if (highTerms != nullptr) {
+        for (int k = 9; k <= p.degree; ++k) *highTerms = std::max({*highTerms, std::fabs(p.a[k]), std::fabs(p.b[k])});
     }
     while (p.degree > 0 && std::fabs(p.a[p.degree]) < 1e-11 && std::fabs(p.b[p.degree]) < 1e-11) --p.degree;
 
@@ -658,7 +661,7 @@ void buildElimination(const SolverModel& m, LoopCut& best) {
             chainPose(m, q, pose);
             const Frame target{pose.toolAxes.X, pose.toolAxes.Y, pose.toolAxes.Z, pose.toolPos};
             CutAnswers found;
-            const int n = cutCandidates(m, c, target, found);
+            const int n = cutCandidates(m, c, target, found, &c.highTerms);
             double nearest = 1e300;
             for (int i = 0; i < n; ++i) {
                 double gap = 0.0;
@@ -680,6 +683,10 @@ void buildElimination(const SolverModel& m, LoopCut& best) {
         }
     }
     best.usable = best.recovery < 1e-4;
+    // Most cuts give a determinant of degree 8 (the elimination's 8
+    // extra roots sit at x = +-i, which the angle form leaves out): then 18
+    // samples per turn are enough.
+    if (best.highTerms < 1e-9) best.detSamples = 18;
 }
 
 bool eliminationCandidates(Solve& s) {

@@ -41,6 +41,8 @@ struct LoopCut {
     //! 0 or 5); otherwise found per pose.
     LeftCoefficients left{};
     double recovery = 0.0;    //!< worst joint error on the set-up check poses
+    double highTerms = 0.0;   //!< largest determinant term above degree 8 there
+    int detSamples = 32;      //!< determinant samples per turn: 32, or 18 for degree 8
 };
 
 }  // namespace kin::solver

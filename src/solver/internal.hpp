@@ -49,7 +49,10 @@ using CutAnswers = std::array<Joints, 24>;
 //! Every joint vector the cut c gives for target (joint limits not
 //! consulted, not polished: each within about 1e-8 of its branch).
 //! Returns how many were written. Reads only; no allocation.
-int cutCandidates(const SolverModel& m, const LoopCut& c, const Frame& target, CutAnswers& out);
+//! highTerms, when given, is raised to the largest determinant term above
+//! degree 8 (relative to the largest term).
+int cutCandidates(const SolverModel& m, const LoopCut& c, const Frame& target, CutAnswers& out,
+                  double* highTerms = nullptr);
 //! Chooses the cut of the loop that best recovers fixed poses of arm m,
 //! and its constant side; best.usable tells whether any recovers them.
 void buildElimination(const SolverModel& m, LoopCut& best);
