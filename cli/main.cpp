@@ -85,6 +85,8 @@ int check(const LoadedArm& arm, const std::string& file) {
     const char* method = r.method == SolverMethod::SphericalWrist ? "closed form, spherical wrist"
                          : r.method == SolverMethod::ParallelAxes
                              ? "closed form, three parallel axes"
+                         : r.method == SolverMethod::SlidingArm
+                             ? "closed form, three slides and a wrist"
                          : r.method == SolverMethod::Elimination
                              ? "elimination, every branch (no closed form)"
                              : "numeric starts, polished";

@@ -29,6 +29,7 @@ const char* methodText(armkin::SolverMethod m) {
     switch (m) {
     case armkin::SolverMethod::SphericalWrist: return "spherical wrist";
     case armkin::SolverMethod::ParallelAxes: return "three parallel axes";
+    case armkin::SolverMethod::SlidingArm: return "three slides and a wrist";
     case armkin::SolverMethod::Elimination: return "elimination";
     case armkin::SolverMethod::General: return "general (numeric starts)";
     case armkin::SolverMethod::None: break;

@@ -35,7 +35,9 @@ std::vector<Joints> referenceSolutions(SolverRig& rig, const Frame& t, int start
     static constexpr int kPrimes[6] = {2, 3, 5, 7, 11, 13};
     for (int i = 1; i <= starts; ++i) {
         Joints q;
-        for (int k = 0; k < 6; ++k) q[k] = (2.0 * halton(i, kPrimes[k]) - 1.0) * M_PI;
+        for (int k = 0; k < 6; ++k) {
+            q[k] = (2.0 * halton(i, kPrimes[k]) - 1.0) * (rig.model.model.jointTypes[k] == 'R' ? M_PI : 0.5);
+        }
         int iterations = 0;
         if (!solver::polish(rig.model, rig.ws, t, o, q, iterations)) continue;
         bool known = false;
@@ -69,17 +71,20 @@ void expectClean(const SolverRig& rig, const SolveResult& r) {
 
 TEST(Elimination, EveryArmKindAgainstTheReference) {
     SolveOptions o;
-    for (const SolverArm& arm : generalArms()) {
+    std::vector<SolverArm> arms = generalArms();
+    for (SolverArm& arm : slidingCurvedArms()) arms.push_back(std::move(arm));
+    for (const SolverArm& arm : arms) {
         SCOPED_TRACE(arm.name);
         SolverRig rig(arm.description);
-        ASSERT_EQ(rig.model.kind, WristKind::Elimination);
+        const bool slides = arm.name.starts_with("SSS");
+        ASSERT_EQ(rig.model.kind, slides ? WristKind::SlidingArm : WristKind::Elimination);
         std::mt19937_64 rng(19);
-        std::uniform_real_distribution<double> U(-M_PI, M_PI);
+        std::uniform_real_distribution<double> U(-M_PI, M_PI), L(-0.4, 0.4);
         SolveResult r;
         int regularPoses = 0, regularTyped = 0, compared = 0, sameCount = 0;
         for (int i = 0; i < 600; ++i) {
             Joints q;
-            for (double& v : q) v = U(rng);
+            for (int k = 0; k < 6; ++k) q[k] = arm.description.JTYPE[k] == 'R' ? U(rng) : L(rng);
             const Frame t = rig.target(q);
             solveAll(rig.model, rig.ws, t, o, r);
             expectClean(rig, r);

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "fixtures/sliding_arms.hpp"
-#include "fixtures/solver_arms.hpp"
+#include "fixtures/general_arms.hpp"
 
 
 namespace kin {
@@ -62,6 +62,10 @@ TEST(SolverNoAllocation, EveryArm) {
     for (const SlidingArm& arm : slidingArms()) {
         SCOPED_TRACE(arm.name);
         sweep(describe(arm), rng);
+    }
+    for (const SolverArm& arm : generalArms()) {
+        SCOPED_TRACE(arm.name);
+        sweep(arm.description, rng);
     }
 }
 

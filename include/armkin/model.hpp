@@ -31,6 +31,7 @@ enum class SolverMethod {
     None,            //!< no arm set up
     SphericalWrist,  //!< closed form: joints 0..2 place the wrist centre, then the wrist
     ParallelAxes,    //!< closed form: axes 1, 2, 3 parallel, axes 4 and 5 meet
+    SlidingArm,      //!< closed form: joints 0..2 slide, the wrist alone sets the rotation
     Elimination,     //!< no closed form: every branch from the elimination of the loop equations
     General,         //!< numeric starts, each polished; may miss branches (no usable elimination)
 };

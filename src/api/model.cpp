@@ -57,6 +57,7 @@ SolverMethod Model::solverMethod() const noexcept {
     switch (impl_->solver.kind) {
     case kin::WristKind::Spherical: return SolverMethod::SphericalWrist;
     case kin::WristKind::ParallelAxes: return SolverMethod::ParallelAxes;
+    case kin::WristKind::SlidingArm: return SolverMethod::SlidingArm;
     case kin::WristKind::Elimination: return SolverMethod::Elimination;
     case kin::WristKind::General: return SolverMethod::General;
     }

@@ -471,7 +471,9 @@ int cutCandidates(const SolverModel& m, const LoopCut& c, const Frame& target, C
 
     // Six combinations of the equations free of the eight products.
     const Mat14x8 products = right.rightCols<8>();
-    const Eigen::HouseholderQR<Mat14x8> qr(products);
+    // Column pivoting: on some arms with slides a product never occurs (its
+    // column is zero), and the least-squares solve must not divide by it.
+    const Eigen::ColPivHouseholderQR<Mat14x8> qr(products);
     const Eigen::Matrix<double, kLoopEquations, kLoopEquations> Q = qr.householderQ();
     const Eigen::Matrix<double, 6, kLoopEquations> free = Q.rightCols<6>().transpose();
     Eigen::Matrix<double, kLoopEquations, kLeftTerms> left;
@@ -586,6 +588,7 @@ int cutCandidates(const SolverModel& m, const LoopCut& c, const Frame& target, C
         // products index 3 * t0 + t1 - 1
         u[0] = c.type[0] == 'R' ? std::atan2(prod(5), prod(2)) : prod(2);
         u[1] = c.type[1] == 'R' ? std::atan2(prod(1), prod(0)) : prod(0);
+        if (!std::isfinite(u[0]) || !std::isfinite(u[1])) continue;
 
         Joints q{};
         for (int k = 0; k < 5; ++k) q[c.joint[k]] = c.sign[k] * u[k] * (c.type[k] == 'R' ? 1.0 : c.scale);

@@ -43,6 +43,7 @@ bool sphericalCandidates(Solve& s);
 bool parallelCandidates(Solve& s);
 bool generalCandidates(Solve& s);
 bool eliminationCandidates(Solve& s);
+bool slidingArmCandidates(Solve& s);
 
 //! Joint vectors from one cut of the loop, at most one per real root.
 using CutAnswers = std::array<Joints, 24>;

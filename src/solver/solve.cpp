@@ -62,6 +62,7 @@ CandidateFamily candidateFamily(WristKind kind) {
     switch (kind) {
     case WristKind::Spherical: return sphericalCandidates;
     case WristKind::ParallelAxes: return parallelCandidates;
+    case WristKind::SlidingArm: return slidingArmCandidates;
     case WristKind::Elimination: return eliminationCandidates;
     case WristKind::General: return generalCandidates;
     }

@@ -24,6 +24,7 @@ namespace kin {
 enum class WristKind : unsigned char {
     Spherical,      //!< axes 3, 4, 5 turn and meet in one point
     ParallelAxes,   //!< six turning joints, axes 1, 2, 3 parallel, axes 4 and 5 meet
+    SlidingArm,     //!< joints 0..2 slide: the wrist alone turns the tool
     Elimination,    //!< no closed form: every branch from the loop equations' elimination
     General,        //!< no cut of the loop recovers the arm's poses: numeric starts and polish
 };
@@ -56,8 +57,9 @@ struct SolverModel {
     solver::LoopCut cut{};
 };
 
-//! Whether the arm's kind has a closed form (whose candidates sit on their
-//! branches and whose reach test applies).
+//! Whether the arm's kind reduces the pose to one point (wrist centre, or
+//! where axes 4 and 5 meet): the reach test applies, and when the closed
+//! form finds nothing the numeric starts may still try.
 inline bool hasClosedForm(WristKind kind) {
     return kind == WristKind::Spherical || kind == WristKind::ParallelAxes;
 }

@@ -127,6 +127,11 @@ int buildSolverModel(const Kinematics& engine, SolverModel& out) {
             return 1;
         }
     }
+    // Three slides: the wrist alone turns the tool.
+    if (wristTurns && a.jointTypes[0] == 'S' && a.jointTypes[1] == 'S' && a.jointTypes[2] == 'S') {
+        out.kind = WristKind::SlidingArm;
+        return 1;
+    }
     solver::buildElimination(out, out.cut);
     out.kind = out.cut.usable ? WristKind::Elimination : WristKind::General;
     return 1;
