@@ -184,7 +184,23 @@ struct TrigPoly {
     std::array<double, 17> b{};
 
     void eval(double t, double& v, double& d) const { evalAt(std::cos(t), std::sin(t), v, d); }
-    //! The same at the angle whose cosine and sine are c1, s1.
+    //! Value, slope and second derivative at the angle whose cosine and
+    //! sine are c1, s1.
+    void evalAt(double c1, double s1, double& v, double& d, double& dd) const {
+        double ck = 1.0, sk = 0.0;
+        v = a[0];
+        d = 0.0;
+        dd = 0.0;
+        for (int k = 1; k <= degree; ++k) {
+            const double cn = ck * c1 - sk * s1;
+            sk = sk * c1 + ck * s1;
+            ck = cn;
+            const double even = a[k] * ck + b[k] * sk;
+            v += even;
+            d += k * (b[k] * ck - a[k] * sk);
+            dd -= k * k * even;
+        }
+    }
     void evalAt(double c1, double s1, double& v, double& d) const {
         double ck = 1.0, sk = 0.0;
         v = a[0];
@@ -248,28 +264,27 @@ double bracketedRoot(F f, double lo, double hi, double flo) {
 //! when it touches within tiny). Writes up to out.size(), returns how many.
 class RootFinder {
 public:
-    RootFinder(const TrigPoly& p, double tiny, std::array<double, 32>& out) : p_(p), tiny_(tiny), out_(out) {
-        for (int k = 1; k <= p.degree; ++k) curve_ += k * k * (std::fabs(p.a[k]) + std::fabs(p.b[k]));
-    }
+    RootFinder(const TrigPoly& p, double tiny, std::array<double, 32>& out) : p_(p), tiny_(tiny), out_(out) {}
 
     int run() {
         // The grid by turning (cos, sin) one step at a time: no libm calls.
         const double step = kFullTurn / kRootGrid;
         const double cs = std::cos(step), ss = std::sin(step);
         double c = 1.0, s = 0.0;
-        Point a{0.0, 0.0, 0.0};
-        p_.evalAt(c, s, a.v, a.d);
+        Point a{0.0, 1.0, 0.0, 0.0, 0.0, 0.0};
+        p_.evalAt(c, s, a.v, a.d, a.dd);
         const Point first = a;
         for (int j = 1; j <= kRootGrid; ++j) {
             const double cn = c * cs - s * ss;
             s = s * cs + c * ss;
             c = cn;
-            Point b{j * step, 0.0, 0.0};
+            Point b{j * step, c, s, 0.0, 0.0, 0.0};
             if (j == kRootGrid) {
                 b.v = first.v;
                 b.d = first.d;
+                b.dd = first.dd;
             } else {
-                p_.evalAt(c, s, b.v, b.d);
+                p_.evalAt(c, s, b.v, b.d, b.dd);
             }
             cell(a, b, 0);
             a = b;
@@ -279,15 +294,22 @@ public:
 
 private:
     struct Point {
-        double t, v, d;
+        double t, c, s, v, d, dd;  //!< angle, its cosine and sine, value, slope, curvature
     };
     static constexpr int kSplits = 5;
+    //! The curvature inside a cell is taken as at most this many times the
+    //! larger at its ends.
+    static constexpr double kCurveMargin = 4.0;
     //! Below this (the largest coefficient being 1) the curve counts as flat.
     static constexpr double kFlat = 1e-4;
 
-    Point at(double t) const {
-        Point q{t, 0.0, 0.0};
-        p_.eval(t, q.v, q.d);
+    //! The point halfway between a and b (less than a half turn apart):
+    //! its cosine and sine from theirs, without a library call.
+    Point middle(const Point& a, const Point& b) const {
+        const double c = a.c + b.c, s = a.s + b.s;
+        const double n = 1.0 / std::sqrt(c * c + s * s);
+        Point q{0.5 * (a.t + b.t), c * n, s * n, 0.0, 0.0, 0.0};
+        p_.evalAt(q.c, q.s, q.v, q.d, q.dd);
         return q;
     }
     void add(double t) {
@@ -303,27 +325,30 @@ private:
             return;
         }
         const bool crosses = (a.v < 0.0) != (b.v < 0.0) && b.v != 0.0;
-        // Heading towards zero, and close enough to reach it within the cell
-        // (the second derivative is at most curve_ in size).
+        // With the curvature inside the cell bounded by that at its ends
+        // (kCurveMargin), a slope larger than curve * h at both ends
+        // cannot vanish inside (one root at most), and a value beyond
+        // slope * h + curve * h^2 / 2 at either end cannot reach zero.
         const double h = b.t - a.t;
-        const double bend = 0.5 * curve_ * h * h;
-        const bool towardsAtStart = (a.v > 0.0) == (a.d < 0.0) && std::fabs(a.v) <= std::fabs(a.d) * h + bend;
-        const bool fromZeroAtEnd = (b.v > 0.0) == (b.d > 0.0) && std::fabs(b.v) <= std::fabs(b.d) * h + bend;
+        const double curve = kCurveMargin * std::max(std::fabs(a.dd), std::fabs(b.dd));
+        const double bend = 0.5 * curve * h * h;
         // Where the curve stays this close to zero, roots come in clusters
-        // (arms near a special geometry) that the ends of a cell cannot
+        // (arms near a special geometry) whose curvature the ends do not
         // show: such cells are halved regardless.
         const bool flat = std::fabs(a.v) < kFlat && std::fabs(b.v) < kFlat;
         if (crosses) {
-            const bool oneRoot = (a.v < 0.0) == (a.d > 0.0) && (b.v > 0.0) == (b.d > 0.0) && !flat;
-            if (oneRoot || depth == kSplits) {
+            const bool monotone = std::fabs(a.d) > curve * h && std::fabs(b.d) > curve * h &&
+                                  (a.d > 0.0) == (b.d > 0.0);
+            if ((monotone && !flat) || depth == kSplits) {
                 add(root(a.t, b.t, a.v));
                 return;
             }
-        } else if (!towardsAtStart && !fromZeroAtEnd && !flat) {
+        } else if (!flat &&
+                   (std::fabs(a.v) > std::fabs(a.d) * h + bend || std::fabs(b.v) > std::fabs(b.d) * h + bend)) {
             return;
         }
         if (depth < kSplits) {
-            const Point mid = at(0.5 * (a.t + b.t));
+            const Point mid = middle(a, b);
             cell(a, mid, depth + 1);
             cell(mid, b, depth + 1);
             return;
@@ -346,7 +371,6 @@ private:
     double tiny_;
     std::array<double, 32>& out_;
     int n_ = 0;
-    double curve_ = 0.0;
 };
 
 //! Determinant of a 12 x 12 matrix: Gaussian elimination with partial
