@@ -110,6 +110,9 @@ def _run_on_cluster(study, client, chunk_size, in_flight, sink):
     (its worker lost more often than the scheduler allows, or the study's
     copies all lost) is sent again, up to RETRIES times."""
     chunks = study.chunk_count(chunk_size)
+    if not client.nthreads():
+        print("armkin: waiting for a worker to join the scheduler", file=sys.stderr)
+        client.wait_for_workers(1)
     if in_flight is None:
         in_flight = max(4, 2 * sum(client.nthreads().values()))
     token = uuid.uuid4().hex
