@@ -1,0 +1,68 @@
+"""Reach-study throughput: target-placement pairs per second on every core
+of this machine, then through a local Dask cluster of 2 worker processes
+(chunks of 10^4 pairs), for a spherical-wrist arm and an arm with three
+parallel axes. Every run's files are checked to be the same bits.
+
+    scripts/python bench/reach_bench.py [TARGETS [PLACEMENTS_PER_SIDE]]
+"""
+
+import os
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+import armkin
+import armkin.reach
+
+ARMS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "arms")
+CHUNK = 10_000
+
+
+def study(arm_file, targets, side):
+    """Poses from joint vectors drawn within the limits (seeded), one in
+    five moved out of reach, at a side x side grid of placements within
+    0.1 m of the origin, each turned by 0 or 30 degrees."""
+    arm = armkin.Arm.from_file(arm_file)
+    lim = np.clip(arm.limits, -np.pi, np.pi)
+    Q = np.random.default_rng(1).uniform(lim[:, 0], lim[:, 1], size=(targets, 6))
+    T = arm.fk_batch(Q)
+    T[::5, 0, 3] += 3.0
+    return {"name": os.path.basename(arm_file), "arm": arm_file,
+            "targets": {"poses": [np.concatenate([t[:3, 3], t[:3, :3].ravel()]) for t in T]},
+            "placements": {"grid": {"x": [-0.1, 0.1, side], "y": [-0.1, 0.1, side],
+                                    "turn": [0, 0.5235987755982988, 2]}}}
+
+
+def timed(run):
+    start = time.perf_counter()
+    res = run()
+    return time.perf_counter() - start, res
+
+
+def main(argv):
+    from distributed import Client, LocalCluster
+    targets = int(argv[1]) if len(argv) > 1 else 2000
+    side = int(argv[2]) if len(argv) > 2 else 5
+    out = tempfile.mkdtemp(prefix="armkin-reach-bench-")
+    print(f"{os.cpu_count()} cores; chunks of {CHUNK} pairs")
+    with LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster, \
+            Client(cluster) as client:
+        for name in ("spherical_wrist_offsets.yaml", "offset_wrist_parallel.yaml"):
+            s = armkin.reach.load(study(os.path.join(ARMS, name), targets, side))
+            local, a = timed(lambda: armkin.reach.run(s, out=f"{out}/{name}-local",
+                                                      chunk_size=CHUNK, progress=False))
+            dask, b = timed(lambda: armkin.reach.run(s, client=client, out=f"{out}/{name}-dask",
+                                                     chunk_size=CHUNK, progress=False))
+            same = all(open(f"{a.folder}/{f}", "rb").read() == open(f"{b.folder}/{f}", "rb").read()
+                       for f in ("pairs.csv", "placements.csv", "summary.txt"))
+            reached = a.placements["reached"].sum() / s.pair_count
+            print(f"{name:30s} {s.pair_count} pairs ({reached:.0%} reached): "
+                  f"local {s.pair_count / local:,.0f} pairs/s, "
+                  f"2-worker cluster {s.pair_count / dask:,.0f} pairs/s "
+                  f"(overhead {100 * (dask / local - 1):+.0f} %), files identical: {same}")
+
+
+if __name__ == "__main__":
+    main(sys.argv)
