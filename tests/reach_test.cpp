@@ -1,12 +1,15 @@
 // Reach studies: rows that depend on the pair alone (any chunking, thread
-// count or trip through bytes), the best branch against the solver's own
+// count or trip through bytes) and cost no allocation, the best branch against the solver's own
 // list, surface poses, and the study file's errors.
+
+#include "counting_new.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -119,6 +122,18 @@ TEST(Reach, RowsAreTheSameBitsForAnyChunkingThreadsOrBytes) {
             return ++calls < 2;
         }));
         EXPECT_EQ(calls, 2);
+        // A sink that throws: the exception comes out after the threads end.
+        EXPECT_THROW(runReach(study, 3, 2, [&](std::int64_t c, std::span<const ReachRow>, std::string_view) {
+            if (c == 1) throw std::runtime_error("disk full");
+            return true;
+        }), std::runtime_error);
+        // A chunk allocates nothing once its workspace has served one.
+        ReachWorkspace ws;
+        std::vector<ReachRow> rows(16);
+        study.runChunk(0, 16, ws, rows);
+        const long before = allocations.load();
+        for (std::int64_t c = 0; c < study.chunkCount(16); ++c) study.runChunk(c, 16, ws, rows);
+        EXPECT_EQ(allocations.load(), before);
     }
 }
 

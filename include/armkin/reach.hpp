@@ -226,7 +226,9 @@ using ReachSink = std::function<bool(std::int64_t chunk, std::span<const ReachRo
 //! chunk's rows also formatted by appendReachRowsCsv on its thread, and
 //! hands them to sink on the calling thread in chunk order. At most two
 //! chunks per thread are held at once. Stops early when sink returns
-//! false (and returns false). Allocates the threads' records.
+//! false (and returns false). Allocates the threads' records; an exception
+//! of the sink or of a thread (std::bad_alloc) stops the run, and comes
+//! out once every thread has ended.
 bool runReach(const ReachStudy& study, std::int64_t chunkSize, int threads, const ReachSink& sink);
 
 //! The study as bytes (for other processes of the same build and byte

@@ -50,9 +50,18 @@ def load(study):
     if isinstance(study, Study):
         return study
     if isinstance(study, dict):
-        text = json.dumps(study, default=lambda v: v.tolist())  # JSON is YAML
+        text = json.dumps(study, default=_plain)  # JSON is YAML
         return Study.from_text(text, name=str(study.get("name", "study")), folder=os.getcwd())
     return Study.from_file(study)
+
+
+def _plain(value):
+    """A dict value json does not know: arrays as lists, paths as text."""
+    if hasattr(value, "tolist"):
+        return value.tolist()
+    if isinstance(value, os.PathLike):
+        return os.fspath(value)
+    raise TypeError(f"study: {type(value).__name__} is not a number, text, list or array")
 
 
 class Results:

@@ -17,6 +17,7 @@ import numpy as np
 from matplotlib import colormaps
 from matplotlib.figure import Figure
 from matplotlib.lines import Line2D
+from matplotlib.ticker import MaxNLocator
 
 _UNREACHED = "tab:red"
 _CATEGORIES = (("both", "tab:green"), ("only A", "tab:blue"), ("only B", "tab:orange"),
@@ -191,6 +192,7 @@ def compare(results, a, b, path, score=None):
                       label=f"{name}: mean {v.mean():.3g}")
     hist.set_xlabel(f"{score.replace('_', ' ')} of the best branch")
     hist.set_ylabel("targets")
+    hist.yaxis.set_major_locator(MaxNLocator(integer=True))
     if hist.get_legend_handles_labels()[0]:
         hist.legend(fontsize=8)
     fig.suptitle(f"{results.study.name}: A = {_placement_text(results, a)} reaches "

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -36,8 +37,19 @@ bool runReach(const ReachStudy& study, std::int64_t chunkSize, int threads, cons
     std::int64_t next = 0;     // the next chunk to compute
     std::int64_t written = 0;  // chunks handed to the sink
     bool stop = false;
+    std::exception_ptr failure;  // the first exception of a thread or the sink
 
+    // Ends the run early: the threads finish their chunk and leave.
+    auto halt = [&](std::exception_ptr e) {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            if (e && !failure) failure = e;
+            stop = true;
+        }
+        changed.notify_all();
+    };
     auto work = [&] {
+      try {
         ReachWorkspace ws;
         std::vector<ReachRow> rows(static_cast<std::size_t>(std::min(chunkSize, study.pairCount())));
         std::string csv;
@@ -63,6 +75,9 @@ bool runReach(const ReachStudy& study, std::int64_t chunkSize, int threads, cons
             }
             changed.notify_all();
         }
+      } catch (...) {
+        halt(std::current_exception());
+      }
     };
     std::vector<std::thread> pool;
     for (std::int64_t k = 0; k < workers; ++k) pool.emplace_back(work);
@@ -73,15 +88,21 @@ bool runReach(const ReachStudy& study, std::int64_t chunkSize, int threads, cons
         {
             std::unique_lock<std::mutex> hold(lock);
             Slot& s = slots[static_cast<std::size_t>(written % slotCount)];
-            changed.wait(hold, [&] { return s.chunk == written; });
+            changed.wait(hold, [&] { return stop || s.chunk == written; });
+            if (stop) break;
             std::swap(mine, s);
             s.chunk = -1;
         }
-        if (!sink(written, mine.rows, mine.csv)) {
+        bool more = false;
+        try {
+            more = sink(written, mine.rows, mine.csv);
+        } catch (...) {
+            halt(std::current_exception());
+            break;
+        }
+        if (!more) {
             ok = false;
-            std::lock_guard<std::mutex> hold(lock);
-            stop = true;
-            changed.notify_all();
+            halt(nullptr);
             break;
         }
         {
@@ -91,7 +112,8 @@ bool runReach(const ReachStudy& study, std::int64_t chunkSize, int threads, cons
         changed.notify_all();
     }
     for (std::thread& t : pool) t.join();
-    return ok;
+    if (failure) std::rethrow_exception(failure);
+    return ok && written == chunks;
 }
 
 }  // namespace armkin
