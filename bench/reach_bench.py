@@ -40,14 +40,17 @@ def _cpu():
     return time.process_time()
 
 
-def _cluster_cpu(client):
-    """CPU seconds of this process, the scheduler and every worker."""
+def _spent():
     import psutil
+    t = psutil.Process().cpu_times()
+    return t.user + t.system
 
-    def spent():
-        t = psutil.Process().cpu_times()
-        return t.user + t.system
-    return _cpu() + client.run_on_scheduler(spent) + sum(client.run(spent).values())
+
+def _cluster_cpu(client):
+    """CPU seconds of this process, the scheduler (when it runs elsewhere:
+    a LocalCluster's runs in this process) and every worker."""
+    scheduler = client.run_on_scheduler(_spent) if client.run_on_scheduler(os.getpid) != os.getpid() else 0.0
+    return _cpu() + scheduler + sum(client.run(_spent).values())
 
 
 def timed(run, cpu, repeats=3):

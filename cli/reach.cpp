@@ -6,21 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "cli/progress.hpp"
+
+// Study files need the loaders; a build without them (Windows) refuses
+// the command.
+#if ARMKIN_HAVE_IO
 #include <unistd.h>
 
-#if ARMKIN_HAVE_IO
 #include <armkin/reach_files.hpp>
 #include <armkin/study_file.hpp>
 #endif
-
-#include "cli/progress.hpp"
 
 namespace armkin::cli {
 
 namespace {
 
-constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
+
+#if ARMKIN_HAVE_IO
+constexpr int kFailed = 1;
 
 //! The folder of this program, from /proc/self/exe ("" when unknown).
 std::string programFolder() {
@@ -53,12 +57,13 @@ int handOver(const Options& o) {
     std::perror(("armkin: cannot start " + python).c_str());
     return kUsageError;
 }
+#endif
 
 }  // namespace
 
 int reach(const Options& o) {
-    if (!o.scheduler.empty()) return handOver(o);
 #if ARMKIN_HAVE_IO
+    if (!o.scheduler.empty()) return handOver(o);
     const StudyLoadResult loaded = loadStudy(o.study);
     if (!loaded) {
         std::fprintf(stderr, "armkin: %s\n", loaded.error.message().c_str());
@@ -94,6 +99,7 @@ int reach(const Options& o) {
                  static_cast<double>(study.pairCount()) / seconds);
     return 0;
 #else
+    (void)o;
     std::fprintf(stderr, "armkin: this build reads no study files\n");
     return kUsageError;
 #endif
