@@ -1,5 +1,5 @@
 #pragma once
-//! The result files of a reach study, in one folder (part of armkin::io):
+//! The result files of a reach study, in one folder (in the library armkin::io):
 //!
 //!   pairs.csv       a row per target-placement pair, in pair order
 //!                   (columns: armkin::reachRowsHeader)

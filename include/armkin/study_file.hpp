@@ -2,7 +2,7 @@
 //! Reach studies from files (format: docs/reach.md): a YAML study naming an
 //! arm file, the targets (poses, or surface points with normals whose tool
 //! turn is free), the base placements (a list or a grid), limits, a seed
-//! and the score. Part of armkin::io.
+//! and the score. In the library armkin::io.
 //!
 //! Loaders never throw or print; errors name the file, the line where there
 //! is one, and the reason. They may be called from several threads at once.
