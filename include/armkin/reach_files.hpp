@@ -26,8 +26,9 @@ public:
     ReachFiles(const ReachFiles&) = delete;
     ReachFiles& operator=(const ReachFiles&) = delete;
 
-    //! Makes folder (and its parents) when missing and starts
-    //! pairs.csv.partial with its header. Returns false with a reason.
+    //! Makes folder (and its parents) when missing, removes the three
+    //! files of an earlier run from it and starts pairs.csv.partial with
+    //! its header. Returns false with a reason.
     bool open(const std::string& folder, std::string* reason = nullptr);
     //! Appends one chunk: its CSV text to the file and its rows to the
     //! totals. Chunks must come in chunk order. Returns false with a reason

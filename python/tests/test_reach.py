@@ -138,7 +138,7 @@ def test_every_backend_and_chunk_size_writes_the_same_files(known, tmp_path):
         assert victim not in client.run(os.getpid).values()
 
 
-def test_bad_studies_and_interrupted_runs_say_why(tmp_path):
+def test_bad_studies_and_interrupted_runs_say_why(known, tmp_path):
     with pytest.raises(ValueError, match="missing 'arm'"):
         reach.load({"targets": {"points": [[0, 0, 0, 0, 0, 1]]}, "placements": {"list": [[0, 0, 0]]}})
     with pytest.raises(ValueError, match="no/such"):
@@ -146,10 +146,12 @@ def test_bad_studies_and_interrupted_runs_say_why(tmp_path):
 
     def stop(done, total):
         raise KeyboardInterrupt
-    study = os.path.join(STUDIES, "box_cell.yaml")
+    study = known[2]
+    reach.run(study, out=tmp_path / "stopped", progress=False)
     with pytest.raises(KeyboardInterrupt):
-        reach.run(study, out=tmp_path / "stopped", chunk_size=100, progress=stop)
-    # What was written stays marked as unfinished.
+        reach.run(study, out=tmp_path / "stopped", chunk_size=3, progress=stop)
+    # What was written stays marked as unfinished, and the earlier run's
+    # files are gone.
     assert sorted(os.listdir(tmp_path / "stopped")) == ["pairs.csv.partial"]
     r = subprocess.run([sys.executable, "-m", "armkin.reach", str(tmp_path / "none.yaml"),
                         "--out", str(tmp_path)], capture_output=True, text=True)

@@ -40,6 +40,9 @@ bool ReachFiles::open(const std::string& folder, std::string* reason) {
     if (e) return refuse(reason, folder + ": " + e.message());
     folder_ = folder;
     if (!folder_.empty() && folder_.back() != '/') folder_ += '/';
+    // The files of an earlier run go first, so that the folder never holds
+    // one run's pairs beside another's placements.
+    for (const char* old : {"pairs.csv", "placements.csv", "summary.txt"}) std::filesystem::remove(folder_ + old, e);
     const std::string path = folder_ + "pairs.csv.partial";
     pairs_ = std::fopen(path.c_str(), "wb");
     if (!pairs_) return refuse(reason, path + ": " + std::strerror(errno));
