@@ -101,30 +101,53 @@ def targets(results, path, placement=None, score=None):
     return fig
 
 
-def _grid_image(ax, table, value, vmin, vmax):
-    """table's value over x and y as an image when the placements fill a
-    regular grid, otherwise as squares at their positions."""
+def _is_grid(table):
+    """Whether the placements fill a regular grid of x and y, one each."""
     xs, ys = np.unique(table["x"]), np.unique(table["y"])
-    if len(xs) * len(ys) == len(table) and len(xs) > 1 and len(ys) > 1:
-        image = np.full((len(ys), len(xs)), np.nan)
-        image[np.searchsorted(ys, table["y"]), np.searchsorted(xs, table["x"])] = table[value]
-        dx, dy = (xs[-1] - xs[0]) / (len(xs) - 1), (ys[-1] - ys[0]) / (len(ys) - 1)
-        return ax.imshow(image, origin="lower", cmap="viridis", vmin=vmin, vmax=vmax,
-                         extent=(xs[0] - dx / 2, xs[-1] + dx / 2, ys[0] - dy / 2, ys[-1] + dy / 2),
-                         interpolation="nearest")
-    return ax.scatter(table["x"], table["y"], c=table[value], cmap="viridis", vmin=vmin,
-                      vmax=vmax, marker="s", s=80)
+    return len(xs) > 1 and len(ys) > 1 and len(xs) * len(ys) == len(table)
+
+
+def _grid_image(ax, table, value):
+    """table's value over x and y, as an image of the grid's cells."""
+    xs, ys = np.unique(table["x"]), np.unique(table["y"])
+    image = np.full((len(ys), len(xs)), np.nan)
+    image[np.searchsorted(ys, table["y"]), np.searchsorted(xs, table["x"])] = table[value]
+    dx, dy = (xs[-1] - xs[0]) / (len(xs) - 1), (ys[-1] - ys[0]) / (len(ys) - 1)
+    return ax.imshow(image, origin="lower", cmap="viridis", vmin=0.0, vmax=1.0,
+                     extent=(xs[0] - dx / 2, xs[-1] + dx / 2, ys[0] - dy / 2, ys[-1] + dy / 2),
+                     interpolation="nearest")
+
+
+def _scattered(ax, table):
+    """Placements that are no grid: each a square coloured by its reach
+    fraction, a line in the direction its X axis is turned, and its index
+    and fraction beside it."""
+    dots = ax.scatter(table["x"], table["y"], c=table["reach_fraction"], cmap="viridis",
+                      vmin=0.0, vmax=1.0, marker="s", s=90, edgecolors="black", zorder=3)
+    span = max(np.ptp(table["x"]), np.ptp(table["y"]), 0.1)
+    for row in table.itertuples():
+        ax.plot([row.x, row.x + 0.06 * span * math.cos(row.turn)],
+                [row.y, row.y + 0.06 * span * math.sin(row.turn)], color="black", zorder=2)
+        ax.annotate(f"{row.placement}: {row.reach_fraction:.0%}", (row.x, row.y),
+                    xytext=(6, 6), textcoords="offset points", fontsize=7)
+    ax.margins(0.15)
+    return dots
 
 
 def placements(results, path, max_panels=6):
-    """A heat map of the reach fraction over the placements' x and y, one
-    panel per height and turn (beyond max_panels of them, the best over
-    height and turn at each x, y). The best placement is starred."""
+    """The reach fraction over the placements' x and y. Placements on a
+    grid: a heat map per height and turn (beyond max_panels of them, the
+    best over height and turn at each x, y); other placements: one map of
+    squares, each with its turn and fraction. The best placement is
+    starred."""
     table = results.placements
     best = table.iloc[0]
-    groups = table.groupby(["z", "turn"], sort=True)
-    if len(groups) <= max_panels:
-        panels = [(f"z = {z:.3g} m, turn {math.degrees(t):.3g}\u00b0", g) for (z, t), g in groups]
+    groups = [(f"z = {z:.3g} m, turn {math.degrees(t):.3g}\u00b0", g)
+              for (z, t), g in table.groupby(["z", "turn"], sort=True)]
+    if not all(_is_grid(g) for _, g in groups):
+        panels = [("each placement: its reach fraction; the line shows its turn", None)]
+    elif len(groups) <= max_panels:
+        panels = groups
     else:
         panels = [("best over height and turn",
                    table.sort_values("rank").drop_duplicates(["x", "y"]))]
@@ -136,12 +159,13 @@ def placements(results, path, max_panels=6):
     for k, (title, g) in enumerate(panels):
         ax = fig.add_subplot(rows, cols, k + 1)
         axes.append(ax)
-        image = _grid_image(ax, g, "reach_fraction", 0.0, 1.0)
-        here = g[g["placement"] == best["placement"]]
+        image = _scattered(ax, table) if g is None else _grid_image(ax, g, "reach_fraction")
+        here = (table if g is None else g)
+        here = here[here["placement"] == best["placement"]]
         if len(here):
             ax.plot(here["x"], here["y"], marker="*", color="white", markeredgecolor="black",
-                    markersize=16, linestyle="", label="best placement")
-            ax.legend(loc="lower right", fontsize=7)
+                    markersize=16, linestyle="", label="best placement", zorder=4)
+            ax.legend(loc="best", fontsize=7)
         ax.set_title(title, fontsize=9)
         ax.set_xlabel("x [m]")
         ax.set_ylabel("y [m]")
