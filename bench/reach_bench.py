@@ -18,6 +18,7 @@ import armkin.reach
 
 ARMS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "arms")
 CHUNK = 10_000
+REPEATS = 5
 
 
 def study(arm_file, targets, side):
@@ -53,17 +54,18 @@ def _cluster_cpu(client):
     return _cpu() + scheduler + sum(client.run(_spent).values())
 
 
-def timed(run, cpu, repeats=3):
-    """The shortest wall time and the least CPU time of repeats runs (the
-    machine may be shared with other work), and a result."""
-    wall = used = None
-    for _ in range(repeats):
-        start, c0 = time.perf_counter(), cpu()
-        res = run()
-        seconds, c = time.perf_counter() - start, cpu() - c0
-        wall = seconds if wall is None else min(wall, seconds)
-        used = c if used is None else min(used, c)
-    return wall, used, res
+class Best:
+    """The shortest wall time and the least CPU time of the runs timed."""
+
+    def __init__(self, cpu):
+        self.cpu, self.wall, self.used, self.result = cpu, None, None, None
+
+    def run(self, work):
+        start, c0 = time.perf_counter(), self.cpu()
+        self.result = work()
+        seconds, used = time.perf_counter() - start, self.cpu() - c0
+        self.wall = seconds if self.wall is None else min(self.wall, seconds)
+        self.used = used if self.used is None else min(self.used, used)
 
 
 def main(argv):
@@ -76,23 +78,27 @@ def main(argv):
             Client(cluster) as client:
         for name in ("spherical_wrist_offsets.yaml", "offset_wrist_parallel.yaml"):
             s = armkin.reach.load(study(os.path.join(ARMS, name), targets, side))
-            one, _, _ = timed(lambda: armkin.reach.run(s, out=f"{out}/{name}-one", threads=1,
-                                                       chunk_size=CHUNK, progress=False), _cpu)
-            local, local_cpu, a = timed(lambda: armkin.reach.run(
-                s, out=f"{out}/{name}-local", chunk_size=CHUNK, progress=False), _cpu)
-            dask, dask_cpu, b = timed(lambda: armkin.reach.run(
-                s, client=client, out=f"{out}/{name}-dask", chunk_size=CHUNK, progress=False),
-                lambda: _cluster_cpu(client))
+            one, local, dask = Best(_cpu), Best(_cpu), Best(lambda: _cluster_cpu(client))
+            # Taken in turn, so that a change in the machine's other load
+            # falls on all three alike; the best of REPEATS each.
+            for _ in range(REPEATS):
+                one.run(lambda: armkin.reach.run(s, out=f"{out}/{name}-one", threads=1,
+                                                 chunk_size=CHUNK, progress=False))
+                local.run(lambda: armkin.reach.run(s, out=f"{out}/{name}-local",
+                                                   chunk_size=CHUNK, progress=False))
+                dask.run(lambda: armkin.reach.run(s, client=client, out=f"{out}/{name}-dask",
+                                                  chunk_size=CHUNK, progress=False))
+            a, b = local.result, dask.result
             same = all(open(f"{a.folder}/{f}", "rb").read() == open(f"{b.folder}/{f}", "rb").read()
                        for f in ("pairs.csv", "placements.csv", "summary.txt"))
             reached = a.placements["reached"].sum() / s.pair_count
             n = s.pair_count
             print(f"{name}: {n} pairs ({reached:.0%} reached), files identical: {same}\n"
-                  f"  wall:  one thread {n / one:,.0f} pairs/s, every core {n / local:,.0f} "
-                  f"pairs/s, 2-worker cluster {n / dask:,.0f} pairs/s "
-                  f"(overhead {100 * (dask / local - 1):+.0f} %)\n"
-                  f"  CPU:   every core {n / local_cpu:,.0f} pairs per CPU second, cluster "
-                  f"{n / dask_cpu:,.0f} (overhead {100 * (dask_cpu / local_cpu - 1):+.0f} %)")
+                  f"  wall:  one thread {n / one.wall:,.0f} pairs/s, every core "
+                  f"{n / local.wall:,.0f} pairs/s, 2-worker cluster {n / dask.wall:,.0f} pairs/s "
+                  f"(overhead {100 * (dask.wall / local.wall - 1):+.0f} %)\n"
+                  f"  CPU:   every core {n / local.used:,.0f} pairs per CPU second, cluster "
+                  f"{n / dask.used:,.0f} (overhead {100 * (dask.used / local.used - 1):+.0f} %)")
 
 
 if __name__ == "__main__":

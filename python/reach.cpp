@@ -30,16 +30,39 @@ Study fromResult(armkin::StudyLoadResult r) {
     return Study{std::make_shared<armkin::ReachStudy>(std::move(r.study.study)), r.study.name};
 }
 
-py::bytes rowBytes(std::span<const armkin::ReachRow> rows) {
-    return py::bytes(reinterpret_cast<const char*>(rows.data()), rows.size_bytes());
+//! What the totals read of a row (armkin::ReachTotals::add): a third of a
+//! row's bytes, so that a cluster's workers send less.
+struct Tally {
+    std::int32_t placement;
+    armkin::Status status;
+    double manipulability;
+    double limitDistance;
+    double seedDistance;
+};
+
+py::bytes tallyBytes(std::span<const armkin::ReachRow> rows) {
+    std::vector<Tally> t;
+    t.reserve(rows.size());
+    for (const armkin::ReachRow& r : rows)
+        t.push_back({r.placement, r.status, r.manipulability, r.limitDistance, r.seedDistance});
+    return py::bytes(reinterpret_cast<const char*>(t.data()), t.size() * sizeof(Tally));
 }
 
-//! Rows from bytes made by rowBytes (copied: bytes carry no alignment).
+//! Rows as far as the totals read them, from tallyBytes' bytes (copied:
+//! bytes carry no alignment).
 std::vector<armkin::ReachRow> rowsOf(const py::bytes& b) {
     const std::string_view s = b;
-    if (s.size() % sizeof(armkin::ReachRow) != 0) throw py::value_error("rows: not a whole number of rows");
-    std::vector<armkin::ReachRow> rows(s.size() / sizeof(armkin::ReachRow));
-    std::memcpy(rows.data(), s.data(), s.size());
+    if (s.size() % sizeof(Tally) != 0) throw py::value_error("rows: not a whole number of rows");
+    std::vector<Tally> t(s.size() / sizeof(Tally));
+    std::memcpy(t.data(), s.data(), s.size());
+    std::vector<armkin::ReachRow> rows(t.size());
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        rows[i].placement = t[i].placement;
+        rows[i].status = t[i].status;
+        rows[i].manipulability = t[i].manipulability;
+        rows[i].limitDistance = t[i].limitDistance;
+        rows[i].seedDistance = t[i].seedDistance;
+    }
     return rows;
 }
 
@@ -56,7 +79,7 @@ py::tuple runChunk(const Study& s, std::int64_t index, std::int64_t chunkSize) {
         rows.resize(static_cast<std::size_t>(n));
         armkin::appendReachRowsCsv(rows, csv);
     }
-    return py::make_tuple(rowBytes(rows), py::bytes(csv));
+    return py::make_tuple(tallyBytes(rows), py::bytes(csv));
 }
 
 //! The whole study on local threads; sink(rows, csv) gets each chunk in
@@ -71,7 +94,7 @@ void runLocal(const Study& s, std::int64_t chunkSize, int threads, const py::fun
                          [&](std::int64_t, std::span<const armkin::ReachRow> rows, std::string_view csv) {
                              py::gil_scoped_acquire hold;
                              try {
-                                 sink(rowBytes(rows), py::bytes(csv.data(), csv.size()));
+                                 sink(tallyBytes(rows), py::bytes(csv.data(), csv.size()));
                                  return true;
                              } catch (py::error_already_set& e) {
                                  raised.emplace(std::move(e));
@@ -142,8 +165,8 @@ void bindReach(py::module_& m) {
         .def("chunk_count", [](const Study& s, std::int64_t size) { return s.study->chunkCount(size); },
              py::arg("chunk_size"))
         .def("run_chunk", &runChunk, py::arg("index"), py::arg("chunk_size"),
-             "Chunk index's rows as (rows, csv): packed rows for ReachFiles.add and their CSV "
-             "lines. Runs without the GIL; the same bits on any machine of this build.")
+             "Chunk index's rows as (rows, csv): the rows packed as ReachFiles.add takes them "
+             "and their CSV lines. Runs without the GIL; the same bits on any machine of this build.")
         .def("run_local", &runLocal, py::arg("chunk_size"), py::arg("threads"), py::arg("sink"),
              "Every chunk on threads threads (0: every core); sink(rows, csv) gets each in "
              "chunk order.")
