@@ -4,7 +4,7 @@ and how comfortably? (the study file: docs/reach.md)
     import armkin.reach
     res = armkin.reach.run("cell.yaml", out="results")        # every local core
     res.placements                                            # pandas, best first
-    for part in res.pairs(chunksize=1_000_000): ...           # a row per target and placement
+    for rows in res.pairs(chunksize=1_000_000): ...           # a row per target and placement
 
     from distributed import Client
     res = armkin.reach.run("cell.yaml", client=Client("tcp://host:8786"), out="results")

@@ -95,7 +95,7 @@ def test_every_backend_and_chunk_size_writes_the_same_files(known, tmp_path):
     box_small.write_text(open(box).read().replace("spins: 12", "spins: 24").replace(
         "grid: {x: [-0.5, 0.3, 9], y: [-0.6, 0.6, 13], z: 0, turn: [0, 90, 2]}",
         "grid: {x: [-0.2, 0.2, 2], y: [-0.2, 0.2, 2]}").replace(
-        "box_part.csv", os.path.abspath(os.path.join(STUDIES, "box_part.csv"))).replace(
+        "box_points.csv", os.path.abspath(os.path.join(STUDIES, "box_points.csv"))).replace(
         "../arms", os.path.abspath(os.path.join(STUDIES, "..", "arms"))))
     command = os.environ.get("ARMKIN_COMMAND")
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
@@ -163,8 +163,8 @@ def test_pictures(tmp_path):
     from matplotlib.text import Text
     study = open(os.path.join(STUDIES, "box_cell.yaml")).read().replace(
         "x: [-0.5, 0.3, 9], y: [-0.6, 0.6, 13]", "x: [-0.3, 0.1, 3], y: [-0.4, 0.4, 3]")
-    (tmp_path / "s.yaml").write_text(study.replace("box_part.csv", os.path.abspath(
-        os.path.join(STUDIES, "box_part.csv"))).replace("../arms", os.path.abspath(
+    (tmp_path / "s.yaml").write_text(study.replace("box_points.csv", os.path.abspath(
+        os.path.join(STUDIES, "box_points.csv"))).replace("../arms", os.path.abspath(
             os.path.join(STUDIES, "..", "arms"))))
     res = reach.run(str(tmp_path / "s.yaml"), out=tmp_path / "r", progress=False)
     best = res.placements.iloc[0]
