@@ -77,17 +77,20 @@ int reach(const Options& o) {
         return kUsageError;
     }
     const auto start = std::chrono::steady_clock::now();
+    bool ran = false;
     {
         Progress progress(study.pairCount(), "pairs");
         long long done = 0;
-        runReach(study, o.chunk, o.threads, [&](std::int64_t, std::span<const ReachRow> rows, std::string_view csv) {
-            if (!files.add(rows, csv, &why)) return false;
-            done += static_cast<long long>(rows.size());
-            progress.update(done, static_cast<long>(done));
-            return true;
-        });
+        ran = runReach(study, o.chunk, o.threads,
+                       [&](std::int64_t, std::span<const ReachRow> rows, std::string_view csv) {
+                           if (!files.add(rows, csv, &why)) return false;
+                           done += static_cast<long long>(rows.size());
+                           progress.update(done, static_cast<long>(done));
+                           return true;
+                       });
     }
-    if (!files.finish(&why)) {
+    // A file that could not be written stops the run; its reason is the one to give.
+    if (!ran || !files.finish(&why)) {
         std::fprintf(stderr, "armkin: %s\n", why.c_str());
         return kFailed;
     }
