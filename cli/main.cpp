@@ -4,6 +4,7 @@
 //!   armkin fk --arm FILE [--format text|csv|json]
 //!   armkin ik --arm FILE [--mode all|nearest|position] [--copies nearest|all]
 //!             [--seed q0,...,q5] [--orthonormalize] [--format text|csv|json]
+//!   armkin reach STUDY --out DIR [--threads N] [--chunk N] [--scheduler ADDRESS]
 //!
 //! fk and ik read one record per line from standard input and write one
 //! line per result to standard output (see cli/options.cpp for the usage
@@ -28,6 +29,7 @@
 #include "cli/options.hpp"
 #include "cli/output.hpp"
 #include "cli/progress.hpp"
+#include "cli/reach.hpp"
 
 namespace armkin::cli {
 
@@ -239,6 +241,7 @@ int run(int argc, char** argv) {
         std::fprintf(stderr, "armkin: %s (see armkin --help)\n", e.c_str());
         return kUsageError;
     }
+    if (o.command == Command::Reach) return reach(o);
     const LoadResult loaded = loadNamed(o);
     if (!loaded) {
 #if ARMKIN_HAVE_IO

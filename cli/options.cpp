@@ -14,6 +14,7 @@ const char* const kUsage =
     "                 [--copies nearest|all] [--seed q0,...,q5] [--window W]\n"
     "                 [--orthonormalize]\n"
     "                 [--threads N] [--format text|csv|json]\n"
+    "       armkin reach STUDY --out DIR [--threads N] [--chunk N] [--scheduler ADDRESS]\n"
     "       armkin --help | --version\n"
     "\n"
     "FILE is a URDF (.urdf, .xml) or YAML arm file, or 'builtin' for the console's\n"
@@ -47,6 +48,15 @@ const char* const kUsage =
     "  --threads N        solve on N threads (0: every core; default 1); the output\n"
     "                     is the same for any N\n"
     "\n"
+    "reach runs the reach study of the file STUDY (docs/reach.md) and writes\n"
+    "DIR/pairs.csv (a row per target and placement), DIR/placements.csv (the\n"
+    "placements ranked) and DIR/summary.txt; the summary also goes to standard output.\n"
+    "  --threads N        run on N threads (0: every core; the default for reach)\n"
+    "  --chunk N          pairs per chunk of work (default 10000); the results are\n"
+    "                     the same bits for any N, thread count or cluster\n"
+    "  --scheduler ADDR   run the chunks on the workers of the Dask scheduler at ADDR\n"
+    "                     (tcp://host:8786) through the Python module armkin.reach\n"
+    "\n"
     "Exit status: 0 when every input line was answered, 1 when some line was\n"
     "refused (malformed, or an invalid pose: reported on standard error), 2 for a\n"
     "bad option or arm file.\n";
@@ -56,7 +66,7 @@ namespace {
 bool takesValue(const std::string& arg) {
     return arg == "--arm" || arg == "--base" || arg == "--tip" || arg == "--mode" ||
            arg == "--seed" || arg == "--format" || arg == "--threads" || arg == "--copies" ||
-           arg == "--window";
+           arg == "--window" || arg == "--out" || arg == "--chunk" || arg == "--scheduler";
 }
 
 }  // namespace
@@ -67,8 +77,11 @@ std::string parse(int argc, char** argv, Options& o) {
     if (command == "check") o.command = Command::Check;
     else if (command == "fk") o.command = Command::Fk;
     else if (command == "ik") o.command = Command::Ik;
+    else if (command == "reach") o.command = Command::Reach;
     else return "unknown command '" + command + "'";
     bool ikOnly = false;
+    bool reachOnly = false;
+    bool threadsGiven = false;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -86,6 +99,10 @@ std::string parse(int argc, char** argv, Options& o) {
         if (!takesValue(arg)) {
             if (o.command == Command::Check && o.arm.empty() && arg.rfind("-", 0) != 0) {
                 o.arm = arg;
+                continue;
+            }
+            if (o.command == Command::Reach && o.study.empty() && arg.rfind("-", 0) != 0) {
+                o.study = arg;
                 continue;
             }
             return (arg.rfind("-", 0) == 0 ? "unknown option '" : "unexpected argument '") + arg + "'";
@@ -132,11 +149,33 @@ std::string parse(int argc, char** argv, Options& o) {
             if (*end != '\0' || n < 0 || n > 1024)
                 return "--threads takes a whole number from 0 (every core) to 1024";
             o.threads = static_cast<int>(n);
-            ikOnly = true;
+            threadsGiven = true;
+        } else if (arg == "--out") {
+            o.out = value;
+            reachOnly = true;
+        } else if (arg == "--chunk") {
+            char* end = nullptr;
+            const long long n = std::strtoll(value.c_str(), &end, 10);
+            if (*end != '\0' || n < 1 || n > 100000000)
+                return "--chunk takes a whole number of pairs from 1 to 100000000";
+            o.chunk = n;
+            reachOnly = true;
+        } else if (arg == "--scheduler") {
+            o.scheduler = value;
+            reachOnly = true;
         }
     }
+    if (o.command == Command::Reach) {
+        if (!o.arm.empty() || ikOnly || o.format != Format::Text || !o.base.empty() || !o.tip.empty())
+            return "reach takes a study file, --out, --threads, --chunk and --scheduler only";
+        if (o.study.empty()) return "no study file given";
+        if (o.out.empty()) return "--out DIR is needed";
+        if (!threadsGiven) o.threads = 0;
+        return "";
+    }
+    if (reachOnly) return "--out, --chunk and --scheduler are options of reach";
     if (o.arm.empty()) return o.command == Command::Check ? "no arm file given" : "--arm FILE is needed";
-    if (o.command != Command::Ik && ikOnly)
+    if (o.command != Command::Ik && (ikOnly || threadsGiven))
         return "--mode, --copies, --seed, --window, --orthonormalize and --threads are options of ik";
     return "";
 }

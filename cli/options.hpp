@@ -9,7 +9,7 @@
 
 namespace armkin::cli {
 
-enum class Command { Check, Fk, Ik };
+enum class Command { Check, Fk, Ik, Reach };
 
 //! How ik answers each pose.
 enum class Mode {
@@ -30,6 +30,11 @@ struct Options {
     bool seedGiven = false;
     int threads = 1;
     Format format = Format::Text;
+    // reach
+    std::string study;      //!< the study file
+    std::string out;        //!< the folder of the result files
+    long long chunk = 10000;  //!< pairs per chunk
+    std::string scheduler;  //!< a Dask scheduler's address: run on its cluster
 };
 
 extern const char* const kUsage;

@@ -6,8 +6,8 @@
 
 namespace armkin::cli {
 
-Progress::Progress(long long totalBytes)
-    : enabled_(isatty(STDERR_FILENO) == 1), total_(totalBytes) {}
+Progress::Progress(long long totalBytes, const char* unit)
+    : enabled_(isatty(STDERR_FILENO) == 1), total_(totalBytes), unit_(unit) {}
 
 Progress::~Progress() {
     if (drawn_) std::fputs("\r\033[K", stderr);
@@ -26,9 +26,9 @@ void Progress::update(long long bytesDone, long records) {
         char bar[kWidth + 1];
         for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
         bar[kWidth] = '\0';
-        std::fprintf(stderr, "\r[%s] %3.0f%%  %ld lines", bar, f * 100.0, records);
+        std::fprintf(stderr, "\r[%s] %3.0f%%  %ld %s", bar, f * 100.0, records, unit_);
     } else {
-        std::fprintf(stderr, "\r%ld lines", records);
+        std::fprintf(stderr, "\r%ld %s", records, unit_);
     }
     std::fflush(stderr);
 }

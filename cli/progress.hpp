@@ -8,8 +8,9 @@ namespace armkin::cli {
 
 class Progress {
 public:
-    //! total: bytes of the input when known (a regular file), else 0.
-    explicit Progress(long long totalBytes);
+    //! total: bytes of the input when known (a regular file), else 0;
+    //! unit names what update's count counts.
+    explicit Progress(long long totalBytes, const char* unit = "lines");
     ~Progress();  //!< clears the line
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
@@ -19,6 +20,7 @@ public:
 private:
     bool enabled_;
     long long total_;
+    const char* unit_;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point last_{};
 };

@@ -5,7 +5,8 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(armkin_install_targets armkin)
-set(armkin_header_exclude PATTERN "loaders.hpp" EXCLUDE)
+set(armkin_header_exclude PATTERN "loaders.hpp" EXCLUDE PATTERN "study_file.hpp" EXCLUDE
+    PATTERN "reach_files.hpp" EXCLUDE)
 if(ARMKIN_HAVE_IO)
   list(APPEND armkin_install_targets armkin_io)
   set(armkin_header_exclude "")

@@ -14,6 +14,9 @@
 
 #include "arm.hpp"
 #include "convert.hpp"
+#if ARMKIN_HAVE_IO
+#include "reach.hpp"
+#endif
 
 namespace py = pybind11;
 using armkin_py::Arm;
@@ -84,6 +87,9 @@ PYBIND11_MODULE(_armkin, m) {
     m.attr("__version__") = armkin::version();
     m.attr("_status_tables") = armkin_py::statusTables();
     m.attr("MAX_SOLUTIONS") = armkin::kMaxSolverSolutions;
+#if ARMKIN_HAVE_IO
+    armkin_py::bindReach(m);
+#endif
 
     py::class_<Arm>(m, "Arm", "A six-joint arm with its joint limits and its own engine.")
         .def_static(

@@ -59,6 +59,13 @@ TEST(Command, BadOptionsAndFilesGiveOneLineAndStatus2) {
         {"ik", "--arm", kArms + "/builtin.urdf", "--seed", "1,2,3"},
         {"ik", "--arm", kArms + "/builtin.urdf", "--threads", "-2"},
         {"ik", "--arm", kArms + "/builtin.urdf", "--format", "xml"},
+        {"reach"},
+        {"reach", "study.yaml"},
+        {"reach", "--out", "/tmp"},
+        {"reach", "study.yaml", "--out", "/tmp", "--chunk", "0"},
+        {"reach", "study.yaml", "--out", "/tmp", "--arm", "builtin"},
+        {"reach", "/no/such/study.yaml", "--out", "/tmp"},
+        {"ik", "--arm", kArms + "/builtin.urdf", "--out", "/tmp"},
     };
     for (const auto& args : cases) {
         const RunResult r = armkin(args, "0 0 0 0 0 0\n");

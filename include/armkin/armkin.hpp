@@ -9,6 +9,7 @@
 //! - armkin/engine.hpp  the two together, for one thread
 //! - armkin/solve_result.hpp  options, limits and results of the solver
 //! - armkin/modes.hpp   the console program's own three inverse-kinematics modes
+//! - armkin/reach.hpp   reach studies: targets at base placements, chunk by chunk
 //! - armkin/version.hpp the package version
 //!
 //! The arm-file loaders, armkin/loaders.hpp, are not included here: they are
@@ -18,6 +19,7 @@
 #include "armkin/engine.hpp"
 #include "armkin/model.hpp"
 #include "armkin/modes.hpp"
+#include "armkin/reach.hpp"
 #include "armkin/solve_result.hpp"
 #include "armkin/status.hpp"
 #include "armkin/types.hpp"
