@@ -37,6 +37,20 @@ function jointDistance(a, b, types) {
   return Math.sqrt(sum);
 }
 
+/**
+ * The line of the entry the library's reason names: a URDF joint by name
+ * ("joint 'elbow' ..."), an arm file's joint, base or tool by place
+ * ("... not valid: joint 2: ..."); 0 when it names none.
+ */
+function reasonLine(values, reason) {
+  const urdf = values.chain?.find((j) => reason.startsWith(`joint '${j.name}'`));
+  if (urdf) return urdf.line;
+  const entry = /not valid: (joint (\d)|base|tool):/.exec(reason);
+  if (!entry || values.form !== 'frames') return 0;
+  const at = entry[2] !== undefined ? values.joints[Number(entry[2])] : values[entry[1]];
+  return at?.line ?? 0;
+}
+
 /** How far the arm reaches: the length of its chain at zero, and a floor. */
 function armReach(arm) {
   const frames = arm.frames([0, 0, 0, 0, 0, 0]);
@@ -74,9 +88,7 @@ class Page {
   install(values, file, urdf) {
     const reason = this.arm.setUp(values);
     if (reason) {
-      // The library names the URDF joint it refuses; the reader knows its line.
-      const joint = values.chain?.find((j) => reason.startsWith(`joint '${j.name}'`));
-      this.showError(new ArmFileError(file, joint ? joint.line : 0, reason).describe());
+      this.showError(new ArmFileError(file, reasonLine(values, reason), reason).describe());
       return false;
     }
     this.file = file;
@@ -212,7 +224,7 @@ async function start() {
     setTarget: (pose) => { page.scene.setTarget(pose); page.moveTarget(pose); return page.branches; },
     solve: (pose) => page.arm.solve(pose),
     state: () => ({
-      file: page.file, name: page.arm.name, types: page.arm.types, q: page.q, target: page.target,
+      file: page.file, name: page.arm.name, types: page.arm.types, limits: page.arm.limits, q: page.q, target: page.target,
       branches: page.branches, nearest: page.nearest,
       // Arms drawn for the branches: the translucent ones and the solid one standing on a branch.
       drawn: page.scene.drawnBranches() + (page.onBranch ? 1 : 0),

@@ -141,7 +141,7 @@ class Reader {
       const what = `joint ${k}`;
       const j = this.fields(jn, what, ['name', 'type', 'a', 'alpha', 'd', 'theta', 'limits']);
       const type = this.jointType(this.require(j, 'type', what), k, what);
-      const row = { type };
+      const row = { type, line: this.line(jn) };
       for (const key of ['a', 'alpha', 'd', 'theta']) {
         const v = this.require(j, key, what);
         row[key] = key === 'alpha' || key === 'theta' ? this.angle(v, `${what}: ${key}`, fixedAngle)
@@ -158,18 +158,20 @@ class Reader {
     arm.form = 'frames';
     if (f.has('base')) {
       arm.base = this.frame(this.fields(f.get('base'), 'frames: base', ['origin', 'x', 'y', 'z']), 'frames: base');
+      arm.base.line = this.line(f.get('base'));
     }
     arm.joints = this.jointList(f, 'frames').map((jn, k) => {
       const what = `joint ${k}`;
       const j = this.fields(jn, what, ['name', 'type', 'origin', 'x', 'y', 'z', 'limits']);
       const type = this.jointType(this.require(j, 'type', what), k, what);
-      const joint = { type, ...this.frame(j, what) };
+      const joint = { type, line: this.line(jn), ...this.frame(j, what) };
       if (j.has('name')) joint.name = this.text(j.get('name'), `${what}: name`);
       joint.limits = this.limits(j, type, what);
       return joint;
     });
     const t = this.require(f, 'tool', 'frames');
     arm.tool = this.frame(this.fields(t, 'frames: tool', ['origin', 'x', 'y', 'z']), 'frames: tool');
+    arm.tool.line = this.line(t);
   }
 
   read(root) {

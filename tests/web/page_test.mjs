@@ -1,0 +1,234 @@
+// The page in headless Chromium (Debian's), driven by playwright-core:
+// every example arm loads without console errors and draws every branch;
+// on 20 seeded poses per arm the page's branches equal the armkin
+// command's (`armkin ik --mode all`) to 1e-12 in count and joints;
+// dragging the target with the mouse moves the branches; bad files and
+// unreachable poses show their reason; each arm's screenshot is written
+// and is not blank; a solve in the page costs at most three times the
+// native one.
+//
+//   node page_test.mjs --site DIR --armkin EXE --timing EXE --arms DIR --out DIR
+
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { existsSync, mkdirSync, writeFileSync } from 'node:fs';
+import { dirname, join } from 'node:path';
+import { after, before, describe, test } from 'node:test';
+import { fileURLToPath } from 'node:url';
+import { parseArgs } from 'node:util';
+
+const { values: args } = parseArgs({
+  options: { site: { type: 'string' }, armkin: { type: 'string' }, timing: { type: 'string' },
+    arms: { type: 'string' }, out: { type: 'string' } },
+});
+const webDir = join(dirname(fileURLToPath(import.meta.url)), '../../web');
+const chromiumPath = '/usr/bin/chromium';
+if (!existsSync(join(args.site, 'index.html')) || !existsSync(chromiumPath)) {
+  console.log(`skipped: no page in ${args.site} or no ${chromiumPath} (scripts/web --build, scripts/deps)`);
+  process.exit(77);
+}
+const { chromium } = await import(join(webDir, 'node_modules/playwright-core/index.mjs'));
+const { serve } = await import(join(webDir, 'serve.mjs'));
+mkdirSync(args.out, { recursive: true });
+
+const posesPerArm = 20;
+const jointTolerance = 1e-12;
+const maxSpeedRatio = 3;
+
+/** Seeded uniform numbers in [0, 1) (mulberry32). */
+function random(seed) {
+  let s = seed >>> 0;
+  return () => {
+    s = (s + 0x6d2b79f5) >>> 0;
+    let t = s;
+    t = Math.imul(t ^ (t >>> 15), t | 1);
+    t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
+    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+  };
+}
+
+/** Joint vectors inside the limits (turning joints within half a turn). */
+function seededJoints(seed, types, limits) {
+  const next = random(seed);
+  return Array.from({ length: posesPerArm }, () => [...types].map((t, k) => {
+    const [lo, hi] = limits[k];
+    const a = Math.max(lo, t === 'S' ? -0.5 : -Math.PI);
+    const b = Math.min(hi, t === 'S' ? 0.5 : Math.PI);
+    return a + (b - a) * next();
+  }));
+}
+
+function armkin(args_, input) {
+  return execFileSync(args.armkin, args_, { input, encoding: 'utf8' });
+}
+
+/** The armkin command's answers: poses of the joint vectors, and every branch of each. */
+function nativeBranches(file, joints) {
+  const poseLines = armkin(['fk', '--arm', file], joints.map((q) => q.map((v) => v.toPrecision(17)).join(' ')).join('\n'));
+  const poses = poseLines.trim().split('\n').map((line) => {
+    const v = line.trim().split(/\s+/).map(Number);
+    return { position: v.slice(0, 3), rotation: [v.slice(3, 6), v.slice(6, 9), v.slice(9, 12)] };
+  });
+  const branches = poses.map(() => []);
+  for (const line of armkin(['ik', '--arm', file, '--mode', 'all', '--format', 'json'], poseLines).trim().split('\n')) {
+    const record = JSON.parse(line);
+    if (record.q) branches[record.pose].push(record.q);
+  }
+  return { poseLines, poses, branches };
+}
+
+let server;
+let browser;
+let page;
+const problems = [];  // console errors and uncaught exceptions of the page
+
+before(async () => {
+  server = await serve(args.site, 0);
+  browser = await chromium.launch({
+    executablePath: chromiumPath,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+      '--disable-sync', '--no-first-run', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
+  });
+  page = await browser.newPage({ viewport: { width: 1500, height: 820 } });
+  page.on('console', (m) => { if (m.type() === 'error') problems.push(m.text()); });
+  page.on('pageerror', (e) => problems.push(e.message));
+  await page.goto(`http://127.0.0.1:${server.address().port}/`);
+  await page.waitForSelector('body[data-ready=true]', { timeout: 60000 });
+});
+
+after(async () => {
+  await browser?.close();
+  server?.close();
+});
+
+const state = () => page.evaluate(() => window.armkinPage.state());
+
+/** Colours in the 3-D view of a screenshot: a blank or failed view has one or two. */
+async function viewColours(png) {
+  return page.evaluate(async (data) => {
+    const image = await createImageBitmap(await (await fetch(`data:image/png;base64,${data}`)).blob());
+    const view = document.getElementById('view').getBoundingClientRect();
+    const canvas = new OffscreenCanvas(Math.round(view.width), Math.round(view.height));
+    const g = canvas.getContext('2d');
+    g.drawImage(image, -view.left, -view.top);
+    const pixels = g.getImageData(0, 0, canvas.width, canvas.height).data;
+    const seen = new Set();
+    for (let i = 0; i < pixels.length; i += 4 * 7) seen.add((pixels[i] >> 3) << 10 | (pixels[i + 1] >> 3) << 5 | (pixels[i + 2] >> 3));
+    return seen.size;
+  }, png.toString('base64'));
+}
+
+describe('the page', () => {
+  test('opens on the built-in arm with its branches drawn', async () => {
+    const s = await state();
+    assert.equal(s.name, 'builtin');
+    assert.equal(s.branches.length, 8);
+    assert.equal(s.drawn, 8);
+    assert.deepEqual(problems, []);
+  });
+
+  const examples = ['builtin', 'cylindrical_sliding', 'offset_wrist_parallel', 'spherical_wrist_offsets']
+    .flatMap((arm) => [`${arm}.urdf`, `${arm}.yaml`]);
+  const timing = {};
+
+  examples.forEach((file, index) => {
+    test(`${file}: loads, draws its branches, and equals armkin ik on ${posesPerArm} seeded poses`, async () => {
+      assert.equal(await page.evaluate((f) => window.armkinPage.loadExample(f), file), true);
+      const loaded = await state();
+      assert.equal(loaded.file, file);
+      assert.equal(loaded.message, '');
+      assert.ok(loaded.branches.length > 0 && loaded.drawn === loaded.branches.length);
+
+      const shot = await page.screenshot({ path: join(args.out, `${file.replace('.', '_')}.png`) });
+      assert.ok(await viewColours(shot) > 40, 'the 3-D view of the screenshot is (nearly) blank');
+
+      const joints = seededJoints(1000 + index, loaded.types, loaded.limits);
+      const native = nativeBranches(join(args.arms, file), joints);
+      for (let i = 0; i < native.poses.length; ++i) {
+        const drawn = await page.evaluate((p) => { window.armkinPage.setTarget(p); return window.armkinPage.state(); }, native.poses[i]);
+        const want = native.branches[i];
+        assert.equal(drawn.branches.length, want.length, `pose ${i}: branch count`);
+        assert.equal(drawn.drawn, want.length, `pose ${i}: arms drawn`);
+        drawn.branches.forEach((b, n) => b.joints.forEach((q, k) => {
+          assert.ok(Math.abs(q - want[n][k]) <= jointTolerance, `pose ${i} branch ${n} joint ${k}: page ${q}, armkin ${want[n][k]}`);
+        }));
+      }
+
+      // Short runs, page and native in turn, the best of each: the machine is shared.
+      let pagePerSolve = Infinity;
+      let nativePerSolve = Infinity;
+      for (let turn = 0; turn < 3; ++turn) {
+        pagePerSolve = Math.min(pagePerSolve, await page.evaluate((p) => window.armkinPage.timeSolves(p, 20, 15), native.poses));
+        const line = execFileSync(args.timing, [join(args.arms, file), '20', '15'], { input: native.poseLines, encoding: 'utf8' });
+        nativePerSolve = Math.min(nativePerSolve, Number(line.split(' ')[0]));
+      }
+      timing[file] = { page_us: pagePerSolve, native_us: nativePerSolve, ratio: pagePerSolve / nativePerSolve };
+      assert.deepEqual(problems, [], 'console errors');
+    });
+  });
+
+  test(`a solve in the page costs at most ${maxSpeedRatio} times the native one`, () => {
+    writeFileSync(join(args.out, 'timing.json'), `${JSON.stringify(timing, null, 1)}\n`);
+    console.log(JSON.stringify(timing, null, 1));
+    for (const [file, t] of Object.entries(timing)) {
+      assert.ok(t.ratio <= maxSpeedRatio, `${file}: ${t.page_us.toFixed(2)} us in the page, ${t.native_us.toFixed(2)} us native`);
+    }
+  });
+
+  test('dragging the target with the mouse moves the branches and the solid arm', async () => {
+    await page.evaluate(() => window.armkinPage.loadExample(''));
+    const before_ = await state();
+    const at = await page.evaluate(() => window.armkinPage.targetOnScreen());
+    await page.mouse.move(at.x, at.y);
+    await page.mouse.down();
+    for (let step = 1; step <= 10; ++step) await page.mouse.move(at.x - 6 * step, at.y + 5 * step);
+    const during = await state();
+    await page.mouse.up();
+    const moved = Math.hypot(...during.target.position.map((v, c) => v - before_.target.position[c]));
+    assert.ok(moved > 0.05, `the target moved ${moved}`);
+    assert.equal(during.branches.length, 8);
+    assert.equal(during.drawn, 8);
+    assert.ok(Math.abs(during.branches[0].joints[0] - before_.branches[0].joints[0]) > 1e-3, 'the branches did not move');
+    assert.notDeepEqual(during.q, before_.q);
+    const on = during.branches[during.nearest].joints;
+    assert.ok(on.every((q, k) => Math.abs(q - during.q[k]) < 1e-9), 'the solid arm is not on its nearest branch');
+    assert.deepEqual(problems, []);
+  });
+
+  test('a pose out of reach shows the reason and draws no branch', async () => {
+    const s = await page.evaluate(() => {
+      window.armkinPage.setTarget({ position: [0, 0, 9], rotation: [[1, 0, 0], [0, 1, 0], [0, 0, 1]] });
+      return window.armkinPage.state();
+    });
+    assert.equal(s.branches.length, 0);
+    assert.equal(s.drawn, 0);
+    assert.match(s.message, /beyond the arm's reach/);
+  });
+
+  const urdf = (joints) => `<robot name="r"><link name="l0"/>${joints.map((j, i) => `<link name="l${i + 1}"/>
+<joint name="j${i}" type="${j}"><parent link="l${i}"/><child link="l${i + 1}"/><origin xyz="0 0 0.1"/><axis xyz="0 0 1"/><limit lower="-1" upper="1" effort="1" velocity="1"/></joint>`).join('')}</robot>`;
+  const frames = (row2) => `frames:\n  joints:\n${[0, 1, 2, 3, 4, 5].map((k) => (k === 2 ? row2
+    : `    - {type: R, origin: [0, 0, ${k}], x: [1, 0, 0], y: [0, 1, 0], z: [0, 0, 1]}`)).join('\n')}\n  tool: {origin: [0, 0, 6], x: [1, 0, 0], y: [0, 1, 0], z: [0, 0, 1]}\n`;
+  const dh = (row0) => `dh:\n  convention: standard\n  joints:\n${row0}\n${'    - {type: R, a: 0.1, alpha: 0, d: 0, theta: 0}\n'.repeat(5)}`;
+  const badFiles = [
+    ['five.urdf', urdf(['revolute', 'revolute', 'revolute', 'revolute', 'revolute']), "five.urdf: 5 movable joints between 'l0' and 'l5'; an arm has 6"],
+    ['wrist.urdf', urdf(['revolute', 'revolute', 'revolute', 'prismatic', 'revolute', 'revolute']), "wrist.urdf:5: joint 'j3' (arm joint 3) slides; joints 3 to 5 must turn"],
+    ['planar.urdf', urdf(['revolute', 'planar', 'revolute', 'revolute', 'revolute', 'revolute']), "planar.urdf:3: joint 'j1': unsupported joint type 'planar'"],
+    ['broken.urdf', '<robot name="r">\n<link name="a">\n</robot>\n', 'broken.urdf:3: malformed XML'],
+    ['typo.yaml', dh('    - {type: R, a: 0, alfa: 0, d: 0, theta: 0}'), "typo.yaml:4: joint 0: unknown key 'alfa'"],
+    ['degrees.yaml', frames('    - {type: R, origin: [0, 0, 2], x: [1, 0, 0], y: [0, 1, 0], z: [0, 0, 1], limits: [-170, 170]}'), 'degrees.yaml:5: joint 2: limit is -170 rad, more than two turns either way'],
+    ['skew.yaml', frames('    - {type: R, origin: [0, 0, 2], x: [1, 0, 0], y: [0.1, 1, 0], z: [0, 0, 1]}'), 'skew.yaml:5: the arm read from the file is not valid: joint 2'],
+    ['nan.yaml', dh('    - {type: R, a: .nan, alpha: 0, d: 0, theta: 0}'), "nan.yaml:4: joint 0: a: non-finite number '.nan'"],
+    ['flow.yaml', 'dh: [1, 2\n', 'malformed YAML'],
+  ];
+  test('a bad file shows its reason and keeps the arm', async () => {
+    await page.evaluate(() => window.armkinPage.loadExample('spherical_wrist_offsets.yaml'));
+    for (const [file, text, reason] of badFiles) {
+      assert.equal(await page.evaluate(([t, f]) => window.armkinPage.loadText(t, f), [text, file]), false, file);
+      const s = await state();
+      assert.ok(s.message.includes(reason), `${file}: shows "${s.message}", not "${reason}"`);
+      assert.equal(s.file, 'spherical_wrist_offsets.yaml');
+    }
+    assert.deepEqual(problems, []);
+  });
+});
