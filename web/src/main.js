@@ -16,14 +16,19 @@ const $ = (id) => document.getElementById(id);
 /** The arm the page opens on: the console's, without limits. */
 const builtin = { file: 'built-in arm', values: { form: 'builtin', name: 'builtin' } };
 
-/** Joint values of the first target: an ordinary pose, within the limits. */
+/**
+ * Joint values of the first target: an ordinary pose within the limits,
+ * shoulder and elbow bent whichever way keeps the arm highest above its base.
+ */
 function homeJoints(arm) {
-  const turning = [0.4, 0.5, 0.6, 0.3, 0.7, 0.2];
-  return [...arm.types].map((t, k) => {
+  const bends = [[0.5, 0.6], [-0.5, -0.6], [-0.5, 0.6], [0.5, -0.6], [-1.2, 0.9], [1.2, -0.9]];
+  const candidates = bends.map(([shoulder, elbow]) => [...arm.types].map((t, k) => {
     const [lo, hi] = arm.limits[k];
     if (t === 'S') return Number.isFinite(lo) && Number.isFinite(hi) ? lo + 0.6 * (hi - lo) : 0;
-    return Math.min(Math.max(turning[k], lo), hi);
-  });
+    return Math.min(Math.max([0.4, shoulder, elbow, 0.3, 0.7, 0.2][k], lo), hi);
+  }));
+  const lowest = (q) => Math.min(...arm.frames(q).slice(1).map((f) => f.position[2]));
+  return candidates.reduce((best, q) => (lowest(q) > lowest(best) + 1e-9 ? q : best));
 }
 
 /** Turning joints compared modulo a turn: the distance of two joint vectors. */
@@ -101,7 +106,9 @@ class Page {
     this.sliders.setArm(arm.types, arm.jointNames, arm.limits, this.reach);
     $('arm-name').textContent = `${arm.name || file} — ${arm.types}`;
     this.showMessage('');
-    this.moveJoints(homeJoints(arm));
+    const home = homeJoints(arm);
+    this.scene.frame(arm.frames(home).map((f) => f.position), this.reach);
+    this.moveJoints(home);
     return true;
   }
 

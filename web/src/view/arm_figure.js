@@ -67,13 +67,7 @@ export class StickFigure {
 
   setStyle(color, opacity) {
     this.material.color.set(color);
-    this.material.transparent = opacity < 1;
-    this.material.opacity = opacity;
-    this.material.depthWrite = opacity >= 1;
-    for (const m of this.toolAxes) {
-      m.material.transparent = opacity < 1;
-      m.material.opacity = opacity;
-    }
+    for (const m of [this.material, ...this.toolAxes.map((a) => a.material)]) translucent(m, opacity);
   }
 }
 
@@ -84,4 +78,17 @@ function placeRod(mesh, a, b, radius) {
   if (!mesh.visible) return;
   const q = new THREE.Quaternion().setFromUnitVectors(up, d.clone().divideScalar(length));
   mesh.matrix.compose(a.clone().addScaledVector(d, 0.5), q, new THREE.Vector3(radius, length, radius));
+}
+
+/**
+ * Opacity of a figure's material. A translucent figure draws only where it
+ * lies strictly in front of what is drawn: where branches share a link (the
+ * wrist flips of one arm pose) that link keeps one colour, and the solid arm
+ * keeps its own, instead of a blend of all of them.
+ */
+export function translucent(material, opacity) {
+  material.transparent = opacity < 1;
+  material.opacity = opacity;
+  material.depthWrite = true;
+  material.depthFunc = opacity < 1 ? THREE.LessDepth : THREE.LessEqualDepth;
 }

@@ -13,7 +13,7 @@ export function branchColor(i) {
 }
 
 /** Opacity of the branches not chosen. */
-const branchOpacity = 0.3;
+const branchOpacity = 0.4;
 
 export class ArmScene {
   constructor(container) {
@@ -67,11 +67,19 @@ export class ArmScene {
     this.target.clear();
     this.target.add(frameAxes(0.25 * reach));
     this.handles.size = 0.9;
-    this.camera.position.set(1.5 * reach, -2.1 * reach, 1.3 * reach);
-    this.orbit.target.set(0, 0, 0.35 * reach);
     this.camera.near = reach / 200;
     this.camera.far = reach * 100;
     this.camera.updateProjectionMatrix();
+    this.orbit.update();
+  }
+
+  /** Turns the view to these points (an arm's joints), from the front right and above. */
+  frame(points, reach) {
+    const box = new THREE.Box3().setFromPoints(points.map((p) => new THREE.Vector3(...p)));
+    const centre = box.getCenter(new THREE.Vector3());
+    const radius = Math.max(box.getSize(new THREE.Vector3()).length() / 2, 0.3 * reach);
+    this.orbit.target.copy(centre);
+    this.camera.position.copy(centre).addScaledVector(new THREE.Vector3(0.55, -0.72, 0.42).normalize(), 4.2 * radius);
     this.orbit.update();
   }
 

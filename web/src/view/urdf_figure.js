@@ -4,6 +4,7 @@
 
 import * as THREE from 'three';
 import URDFLoader from 'urdf-loader';
+import { translucent } from './arm_figure.js';
 
 /** A loader whose mesh paths resolve to the dropped files by their name. */
 export function urdfLoader(meshFiles) {
@@ -49,9 +50,7 @@ export class UrdfFigure {
         o.userData.ownMaterial = true;
       }
       o.material.color.copy(this.color);
-      o.material.transparent = this.opacity < 1;
-      o.material.opacity = this.opacity;
-      o.material.depthWrite = this.opacity >= 1;
+      translucent(o.material, this.opacity);
     });
   }
 }
