@@ -11,7 +11,7 @@
 
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdirSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
@@ -192,6 +192,28 @@ describe('the page', () => {
     assert.notDeepEqual(during.q, before_.q);
     const on = during.branches[during.nearest].joints;
     assert.ok(on.every((q, k) => Math.abs(q - during.q[k]) < 1e-9), 'the solid arm is not on its nearest branch');
+    assert.deepEqual(problems, []);
+  });
+
+  test('a picked URDF with visuals and its mesh file is drawn with them', async () => {
+    // The built-in arm with a box on every link and a mesh (ASCII STL) on the last.
+    const stl = 'solid tip\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 0.1 0 0\nvertex 0 0.1 0\nendloop\nendfacet\nendsolid tip\n';
+    const text = readFileSync(join(args.arms, 'builtin.urdf'), 'utf8')
+      .replace(/<link name="([^"]+)"\/>/g, '<link name="$1"><visual><geometry><box size="0.1 0.1 0.3"/></geometry></visual></link>')
+      .replace('</robot>', '<link name="tip_mesh"><visual><geometry><mesh filename="package://arm/meshes/tip.stl"/></geometry></visual></link>'
+        + '<joint name="mesh_mount" type="fixed"><parent link="tool"/><child link="tip_mesh"/></joint></robot>');
+    assert.notEqual(text.indexOf('<box'), -1);
+    await page.setInputFiles('#pick', [
+      { name: 'boxes.urdf', mimeType: 'application/xml', buffer: Buffer.from(text) },
+      { name: 'tip.stl', mimeType: 'model/stl', buffer: Buffer.from(stl) },
+    ]);
+    await page.waitForFunction(() => window.armkinPage.state().file === 'boxes.urdf');
+    const s = await state();
+    assert.equal(s.branches.length, 8);
+    assert.equal(s.drawn, 8);
+    // Eight arms of eight boxes and the mesh each, once the mesh file has loaded.
+    await page.waitForFunction(() => window.armkinPage.meshesDrawn() === 8 * 9, null, { timeout: 10000 });
+    await page.screenshot({ path: join(args.out, 'boxes_urdf.png') });
     assert.deepEqual(problems, []);
   });
 

@@ -104,7 +104,9 @@ class Page {
       ? () => new UrdfFigure(urdf.loader, urdf.text, arm.jointNames)
       : () => new StickFigure(arm.types, size));
     this.sliders.setArm(arm.types, arm.jointNames, arm.limits, this.reach);
-    $('arm-name').textContent = `${arm.name || file} — ${arm.types}`;
+    const named = !arm.name || file === builtin.file || arm.name === file.replace(/\.\w+$/, '');
+    $('arm-name').textContent = `${arm.name || file} — ${arm.types}${named ? '' : ` (${file})`}`;
+    showInMenu(file);
     this.showMessage('');
     const home = homeJoints(arm);
     this.scene.frame(arm.frames(home).map((f) => f.position), this.reach);
@@ -152,7 +154,8 @@ class Page {
       .filter((_, i) => !(onBranch && i === this.nearest));
     this.scene.showBranches(shown);
     this.onBranch = onBranch;
-    const solid = onBranch ? colors[this.nearest] : '#8a8f98';
+    // The solid arm wears the colour of the branch nearest it (grey with none).
+    const solid = this.nearest >= 0 ? colors[this.nearest] : '#8a8f98';
     this.scene.showCurrent(this.arm.frames(this.q), this.q, solid);
     this.table.show(this.branches, types, this.arm.jointNames, colors.map((c) => `#${c.getHexString()}`), this.nearest);
     this.sliders.show(this.q);
@@ -172,6 +175,23 @@ class Page {
   }
 
   showError(text) { this.showMessage(`Cannot use this file: ${text}`, 'error'); }
+}
+
+/** The menu names the arm shown: an example, or a file of the user's own. */
+function showInMenu(file) {
+  const menu = $('arm-menu');
+  const example = [...menu.options].find((o) => o.value === file || (!o.value && file === builtin.file));
+  menu.querySelector('option.own')?.remove();
+  if (example) {
+    menu.value = example.value;
+    return;
+  }
+  const own = document.createElement('option');
+  own.className = 'own';
+  own.value = `own:${file}`;
+  own.textContent = file;
+  menu.appendChild(own);
+  menu.value = own.value;
 }
 
 async function loadExampleText(file) {
@@ -203,7 +223,7 @@ async function start() {
     menu.appendChild(option);
   }
   const loadExample = async (file) => (file ? page.load(await loadExampleText(file), file) : page.install(builtin.values, builtin.file, null));
-  menu.addEventListener('change', () => loadExample(menu.value));
+  menu.addEventListener('change', () => { if (!menu.value.startsWith('own:')) loadExample(menu.value); });
   $('pick').addEventListener('change', (e) => loadFiles(page, e.target.files));
   document.addEventListener('dragover', (e) => { e.preventDefault(); document.body.classList.add('dropping'); });
   document.addEventListener('dragleave', () => document.body.classList.remove('dropping'));
@@ -226,7 +246,7 @@ async function start() {
   // For the browser tests and the curious: the page's state and entry points.
   window.armkinPage = {
     examples,
-    loadExample: async (file) => { menu.value = file; return loadExample(file); },
+    loadExample,
     loadText: (text, file) => page.load(text, file),
     setTarget: (pose) => { page.scene.setTarget(pose); page.moveTarget(pose); return page.branches; },
     solve: (pose) => page.arm.solve(pose),
@@ -238,6 +258,7 @@ async function start() {
       message: $('message').textContent,
     }),
     targetOnScreen: () => page.scene.targetOnScreen(),
+    meshesDrawn: () => page.scene.meshesDrawn(),
     /** Microseconds per solve of each pose, the best of `rounds` runs of `repeats`. */
     timeSolves: (poses, repeats, rounds) => {
       let best = Infinity;

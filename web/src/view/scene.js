@@ -123,6 +123,15 @@ export class ArmScene {
   /** How many translucent branches are drawn. */
   drawnBranches() { return this.figures.filter((f) => f.group.visible).length; }
 
+  /** Meshes of the arms drawn (translucent and solid), for the tests. */
+  meshesDrawn() {
+    let count = 0;
+    for (const g of [this.branchGroup, this.current.group]) {
+      g.traverseVisible((o) => { if (o.isMesh) count += 1; });
+    }
+    return count;
+  }
+
   setHandleMode(mode) { this.handles.setMode(mode); this.render(); }
 
   /** Where the target's origin is on the page, in CSS pixels. */
