@@ -21,7 +21,6 @@ await build({
   bundle: true,
   format: 'esm',
   minify: true,
-  sourcemap: true,
   target: 'es2022',
   alias: { 'armkin-wasm': join(wasmDir, 'armkin_page.mjs') },
   outfile: join(outDir, 'app.js'),

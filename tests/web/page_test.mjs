@@ -157,7 +157,7 @@ describe('the page', () => {
       // Short runs, page and native in turn, the best of each: the machine is shared.
       let pagePerSolve = Infinity;
       let nativePerSolve = Infinity;
-      for (let turn = 0; turn < 3; ++turn) {
+      for (let turn = 0; turn < 5; ++turn) {
         pagePerSolve = Math.min(pagePerSolve, await page.evaluate((p) => window.armkinPage.timeSolves(p, 20, 15), native.poses));
         const line = execFileSync(args.timing, [join(args.arms, file), '20', '15'], { input: native.poseLines, encoding: 'utf8' });
         nativePerSolve = Math.min(nativePerSolve, Number(line.split(' ')[0]));
