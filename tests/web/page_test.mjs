@@ -12,7 +12,7 @@
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
-import { dirname, join } from 'node:path';
+import { basename, dirname, join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
@@ -83,7 +83,9 @@ let page;
 const problems = [];  // console errors and uncaught exceptions of the page
 
 before(async () => {
-  server = await serve(args.site, 0);
+  // Served from the folder above, the page lives under a path of its own, as
+  // on a static host that holds other things too.
+  server = await serve(dirname(args.site), 0);
   browser = await chromium.launch({
     executablePath: chromiumPath,
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
@@ -92,7 +94,7 @@ before(async () => {
   page = await browser.newPage({ viewport: { width: 1500, height: 820 } });
   page.on('console', (m) => { if (m.type() === 'error') problems.push(m.text()); });
   page.on('pageerror', (e) => problems.push(e.message));
-  await page.goto(`http://127.0.0.1:${server.address().port}/`);
+  await page.goto(`http://127.0.0.1:${server.address().port}/${basename(args.site)}/`);
   await page.waitForSelector('body[data-ready=true]', { timeout: 60000 });
 });
 
@@ -217,14 +219,33 @@ describe('the page', () => {
     assert.deepEqual(problems, []);
   });
 
-  test('a pose out of reach shows the reason and draws no branch', async () => {
-    const s = await page.evaluate(() => {
-      window.armkinPage.setTarget({ position: [0, 0, 9], rotation: [[1, 0, 0], [0, 1, 0], [0, 0, 1]] });
-      return window.armkinPage.state();
-    });
-    assert.equal(s.branches.length, 0);
-    assert.equal(s.drawn, 0);
-    assert.match(s.message, /beyond the arm's reach/);
+  test('a joint slider moves the solid arm, and the target follows its tool as armkin fk puts it', async () => {
+    await page.evaluate(() => window.armkinPage.loadExample('cylindrical_sliding.urdf'));
+    for (const [k, value] of [[0, -1.1], [1, 0.05], [5, 2.5]]) {
+      await page.locator(`#joints input[data-joint="${k}"]`).evaluate((input, v) => {
+        input.value = v;
+        input.dispatchEvent(new Event('input'));
+      }, value);
+    }
+    const s = await state();
+    assert.equal(s.q[0], Number((await page.locator('#joints input[data-joint="0"]').inputValue())));
+    const want = armkin(['fk', '--arm', join(args.arms, 'cylindrical_sliding.urdf')], s.q.map((v) => v.toPrecision(17)).join(' '))
+      .trim().split(/\s+/).map(Number);
+    const got = [...s.target.position, ...s.target.rotation.flat()];
+    got.forEach((v, i) => assert.ok(Math.abs(v - want[i]) <= jointTolerance, `pose entry ${i}: page ${v}, armkin ${want[i]}`));
+    assert.ok(s.branches.length > 0 && s.nearest >= 0);
+    assert.ok(s.branches[s.nearest].joints.every((q, k) => Math.abs(q - s.q[k]) < 1e-9), 'the solid arm is not on a branch');
+  });
+
+  test('a pose without solution shows the reason and draws no branch', async () => {
+    const far = { position: [0, 0, 9], rotation: [[1, 0, 0], [0, 1, 0], [0, 0, 1]] };
+    for (const [file, reason] of [['', /beyond the arm's reach/], ['cylindrical_sliding.yaml', /outside the joint limits/]]) {
+      await page.evaluate((f) => window.armkinPage.loadExample(f), file);
+      const s = await page.evaluate((p) => { window.armkinPage.setTarget(p); return window.armkinPage.state(); }, far);
+      assert.equal(s.branches.length, 0);
+      assert.equal(s.drawn, 0);
+      assert.match(s.message, reason);
+    }
   });
 
   const urdf = (joints) => `<robot name="r"><link name="l0"/>${joints.map((j, i) => `<link name="l${i + 1}"/>
