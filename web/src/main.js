@@ -209,7 +209,12 @@ async function loadFiles(page, files) {
     return false;
   }
   const meshes = new Map(list.filter((f) => f !== armFile).map((f) => [f.name, URL.createObjectURL(f)]));
-  return page.load(await armFile.text(), armFile.name, meshes);
+  const loaded = page.load(await armFile.text(), armFile.name, meshes);
+  // The meshes of the arm shown stay readable; those of the arm before, or of a refused file, go.
+  const drop = loaded ? page.meshUrls : meshes;
+  for (const url of drop?.values() ?? []) URL.revokeObjectURL(url);
+  if (loaded) page.meshUrls = meshes;
+  return loaded;
 }
 
 async function start() {
