@@ -19,7 +19,13 @@ const types = {
 export function serve(dir, port = 0) {
   const root = resolve(dir);
   const server = createServer((request, response) => {
-    const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+    let path;
+    try {
+      path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+    } catch {
+      response.writeHead(400, { 'Content-Type': 'text/plain' }).end('bad request\n');
+      return;
+    }
     let file = normalize(join(root, path));
     if (file !== root && !file.startsWith(root + sep)) {
       response.writeHead(403).end();
@@ -29,7 +35,7 @@ export function serve(dir, port = 0) {
       if (statSync(file).isDirectory()) file = join(file, 'index.html');
       const size = statSync(file).size;
       response.writeHead(200, { 'Content-Type': types[extname(file)] ?? 'application/octet-stream', 'Content-Length': size });
-      createReadStream(file).pipe(response);
+      createReadStream(file).on('error', () => response.destroy()).pipe(response);
     } catch {
       response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found\n');
     }

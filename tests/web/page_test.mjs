@@ -219,6 +219,22 @@ describe('the page', () => {
     assert.deepEqual(problems, []);
   });
 
+  test('the server refuses a malformed or escaping path and keeps serving', async () => {
+    const base = `http://127.0.0.1:${server.address().port}`;
+    for (const [path, status] of [['/%E0%A4%A', 400], ['/%2e%2e/%2e%2e/etc/passwd', 404], [`/${basename(args.site)}/index.html`, 200]]) {
+      assert.equal((await fetch(base + path)).status, status, path);
+    }
+  });
+
+  test('clicking a row of the table makes its branch the solid arm', async () => {
+    await page.evaluate(() => window.armkinPage.loadExample('offset_wrist_parallel.urdf'));
+    await page.click('#branches tbody tr[data-branch="5"]');
+    const s = await state();
+    assert.deepEqual(s.q, s.branches[5].joints);
+    assert.equal(s.nearest, 5);
+    assert.equal(await page.getAttribute('#branches tbody tr[data-branch="5"]', 'class'), 'nearest');
+  });
+
   test('a joint slider moves the solid arm, and the target follows its tool as armkin fk puts it', async () => {
     await page.evaluate(() => window.armkinPage.loadExample('cylindrical_sliding.urdf'));
     for (const [k, value] of [[0, -1.1], [1, 0.05], [5, 2.5]]) {
