@@ -219,6 +219,22 @@ describe('the page', () => {
     assert.deepEqual(problems, []);
   });
 
+  test('a YAML arm file with anchors and aliases reads as armkin reads it', async () => {
+    const text = readFileSync(join(args.arms, 'offset_wrist_parallel.yaml'), 'utf8')
+      .replace('limits: [-6.283185307179586, 6.283185307179586]}', 'limits: &turn [-6.283185307179586, 6.283185307179586]}')
+      .replaceAll('limits: [-6.283185307179586, 6.283185307179586]}', 'limits: *turn}')
+      .replace('alpha: 1.5707963267948966,', 'alpha: &quarter 1.5707963267948966,')
+      .replaceAll('alpha: 1.5707963267948966,', 'alpha: *quarter,');
+    assert.equal((text.match(/\*turn/g) ?? []).length, 4);
+    const file = join(args.out, 'aliased.yaml');
+    writeFileSync(file, text);
+    assert.equal(await page.evaluate(([t]) => window.armkinPage.loadText(t, 'aliased.yaml'), [text]), true);
+    const native = nativeBranches(file, [[0.3, -1.2, 0.8, 0.4, 1.1, -0.6]]);
+    const got = await page.evaluate((p) => window.armkinPage.setTarget(p), native.poses[0]);
+    assert.equal(got.length, native.branches[0].length);
+    got.forEach((b, n) => b.joints.forEach((q, k) => assert.ok(Math.abs(q - native.branches[0][n][k]) <= jointTolerance)));
+  });
+
   test('the server refuses a malformed or escaping path and keeps serving', async () => {
     const base = `http://127.0.0.1:${server.address().port}`;
     for (const [path, status] of [['/%E0%A4%A', 400], ['/%2e%2e/%2e%2e/etc/passwd', 404], [`/${basename(args.site)}/index.html`, 200]]) {

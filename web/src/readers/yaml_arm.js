@@ -4,7 +4,7 @@
 // reader: unknown and repeated keys, angles beyond a turn, sliding wrist
 // joints and numbers that are not finite are refused with the line.
 
-import { isMap, isScalar, isSeq, LineCounter, parseAllDocuments } from 'yaml';
+import { isAlias, isMap, isScalar, isSeq, LineCounter, parseAllDocuments } from 'yaml';
 import { ArmFileError, checkText, parseNumber, quoted } from './arm_file_error.js';
 
 /** Angles a file may give, in radians, and the same in words. */
@@ -14,11 +14,17 @@ const turningLimit = { radians: 4 * Math.PI, words: 'two turns' };
 const maxNodes = 10000;
 
 class Reader {
-  constructor(yaml, file, lines) {
+  constructor(yaml, file, lines, doc) {
     this.yaml = yaml;
+    this.doc = doc;
     this.file = file;
     this.lines = lines;
     this.degrees = false;
+  }
+
+  /** The node an alias (*name) stands for; any other node itself. */
+  deref(node) {
+    return isAlias(node) ? node.resolve(this.doc) : node;
   }
 
   line(node) {
@@ -39,7 +45,7 @@ class Reader {
       const k = String(pair.key.value);
       if (!allowed.includes(k)) this.fail(pair.key, `${what}: unknown key ${quoted(k)}`);
       if (out.has(k)) this.fail(pair.key, `${what}: key ${quoted(k)} given twice`);
-      out.set(k, pair.value);
+      out.set(k, this.deref(pair.value));
     }
     out.node = node;
     return out;
@@ -59,7 +65,7 @@ class Reader {
 
   numbers(node, what, count) {
     if (!isSeq(node) || node.items.length !== count) this.fail(node, `${what} must be a list of ${count} numbers`);
-    return node.items.map((item) => this.number(item, what));
+    return node.items.map((item) => this.number(this.deref(item), what));
   }
 
   /** An angle in the file's unit, returned in radians, within bound either way. */
@@ -90,7 +96,7 @@ class Reader {
     if (!fields.has('limits')) return null;
     const node = fields.get('limits');
     let v = this.numbers(node, `${what}: limits`, 2);
-    if (type === 'R') v = node.items.map((item) => this.angle(item, `${what}: limit`, turningLimit));
+    if (type === 'R') v = node.items.map((item) => this.angle(this.deref(item), `${what}: limit`, turningLimit));
     if (v[0] > v[1]) this.fail(node, `${what}: lower limit ${v[0]} above upper limit ${v[1]}`);
     return v;
   }
@@ -103,7 +109,7 @@ class Reader {
     if (f.has('rpy')) {
       const r = f.get('rpy');
       this.numbers(r, `${what}: rpy`, 3);
-      rpy = ['roll', 'pitch', 'yaw'].map((part, i) => this.angle(r.items[i], `${what}: ${part}`, fixedAngle));
+      rpy = ['roll', 'pitch', 'yaw'].map((name, i) => this.angle(this.deref(r.items[i]), `${what}: ${name}`, fixedAngle));
     }
     return { xyz, rpy };
   }
@@ -124,7 +130,7 @@ class Reader {
     if (!isSeq(list) || list.items.length !== 6) {
       this.fail(list, `${what}: joints must be a list of 6 joints, found ${isSeq(list) ? list.items.length : 'no list'}`);
     }
-    return list.items;
+    return list.items.map((item) => this.deref(item));
   }
 
   readDh(node, arm) {
@@ -218,5 +224,5 @@ export function readArmFileText(text, file) {
     throw new ArmFileError(file, e.linePos ? e.linePos[0].line : 0, `malformed YAML: ${e.message.split('\n')[0]}`);
   }
   if (countNodes(doc.contents) > maxNodes) throw new ArmFileError(file, 0, `too many YAML nodes (more than ${maxNodes})`);
-  return new Reader(text, file, lines).read(doc.contents);
+  return new Reader(text, file, lines, doc).read(doc.contents);
 }

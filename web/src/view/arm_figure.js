@@ -41,7 +41,7 @@ export class StickFigure {
     return mesh;
   }
 
-  /** Sets every part from the arm's frames (base, joints 0 to 5, tool). */
+  /** Places every piece from the arm's frames (base, joints 0 to 5, tool). */
   update(frames) {
     const s = this.size;
     const origins = frames.map((f) => new THREE.Vector3(...f.position));
