@@ -61,7 +61,8 @@ export class Arm {
     const buf = this.buffer();
     const branches = [];
     for (let i = 0; i < count; ++i) branches.push(this.solutionAt(buf, i * this.solutionStride));
-    return { branches, status: this.native.status(), reason: count ? '' : this.native.reason() };
+    // Status and reason cross over only when there is no solution.
+    return count ? { branches, status: 'ok', reason: '' } : { branches, status: this.native.status(), reason: this.native.reason() };
   }
 
   /** The tracking step from joints q: the solution, or null (status() says why). */

@@ -213,7 +213,7 @@ private:
     SolveOptions options_;
     SolveResult result_;
     Status status_ = Status::Ok;
-    std::string reason_;
+    const char* reason_ = "";  //!< the library's static text
     std::array<double, kBufferSolutions * kSolutionStride> buffer_{};
 };
 
