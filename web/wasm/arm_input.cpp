@@ -4,8 +4,6 @@
 
 #include "arm_input.hpp"
 
-#include <limits>
-
 #include "io/io_detail.hpp"
 #include "numeric/frame.hpp"
 
