@@ -177,8 +177,10 @@ describe('the page', () => {
     }
   });
 
-  test('dragging the target with the mouse moves the branches and the solid arm', async () => {
+  /** Drags the target's handle from its centre; the page's state before and during the drag. */
+  async function dragTarget(mode) {
     await page.evaluate(() => window.armkinPage.loadExample(''));
+    await page.click(`#${mode}`);
     const before_ = await state();
     const at = await page.evaluate(() => window.armkinPage.targetOnScreen());
     await page.mouse.move(at.x, at.y);
@@ -186,6 +188,21 @@ describe('the page', () => {
     for (let step = 1; step <= 10; ++step) await page.mouse.move(at.x - 6 * step, at.y + 5 * step);
     const during = await state();
     await page.mouse.up();
+    await page.click('#translate');
+    return { before_, during };
+  }
+
+  test('turning the target with the mouse turns it in place and moves the branches', async () => {
+    const { before_, during } = await dragTarget('rotate');
+    const turned = Math.max(...during.target.rotation.flat().map((v, i) => Math.abs(v - before_.target.rotation.flat()[i])));
+    const moved = Math.hypot(...during.target.position.map((v, c) => v - before_.target.position[c]));
+    assert.ok(turned > 0.05 && moved < 1e-9, `turned by ${turned}, moved by ${moved}`);
+    assert.equal(during.drawn, during.branches.length);
+    assert.notDeepEqual(during.branches.map((b) => b.joints), before_.branches.map((b) => b.joints));
+  });
+
+  test('dragging the target with the mouse moves the branches and the solid arm', async () => {
+    const { before_, during } = await dragTarget('translate');
     const moved = Math.hypot(...during.target.position.map((v, c) => v - before_.target.position[c]));
     assert.ok(moved > 0.05, `the target moved ${moved}`);
     assert.equal(during.branches.length, 8);
