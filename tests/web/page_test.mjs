@@ -321,6 +321,14 @@ describe('the page', () => {
       assert.ok(s.message.includes(reason), `${file}: shows "${s.message}", not "${reason}"`);
       assert.equal(s.file, 'spherical_wrist_offsets.yaml');
     }
+    // The same through a drop on the page, as a person gives a file.
+    const [file, text, reason] = badFiles[4];
+    await page.evaluate(([t, f]) => {
+      const data = new DataTransfer();
+      data.items.add(new File([t], f));
+      document.getElementById('view').dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+    }, [text, file]);
+    await page.waitForFunction((r) => window.armkinPage.state().message.includes(r), reason);
     assert.deepEqual(problems, []);
   });
 });
