@@ -233,6 +233,12 @@ describe('the page', () => {
     // Eight arms of eight boxes and the mesh each, once the mesh file has loaded.
     await page.waitForFunction(() => window.armkinPage.meshesDrawn() === 8 * 9, null, { timeout: 10000 });
     await page.screenshot({ path: join(args.out, 'boxes_urdf.png') });
+    assert.equal((await state()).message, '');
+    // Without its mesh file: the links are drawn without it, and the page says which file is missing.
+    await page.setInputFiles('#pick', [{ name: 'boxes_only.urdf', mimeType: 'application/xml', buffer: Buffer.from(text) }]);
+    await page.waitForFunction(() => window.armkinPage.state().file === 'boxes_only.urdf');
+    assert.match((await state()).message, /Mesh files not given or not readable: tip\.stl\./);
+    assert.equal(await page.evaluate(() => window.armkinPage.meshesDrawn()), 8 * 8);
     assert.deepEqual(problems, []);
   });
 

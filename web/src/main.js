@@ -86,7 +86,14 @@ class Page {
       this.showError(e instanceof ArmFileError ? e.describe() : `${file}: ${e.message}`);
       return false;
     }
-    const figure = isUrdfName(file) && urdfHasVisuals(text) ? { loader: urdfLoader(meshFiles), text } : null;
+    const missing = new Set();
+    const noteMissing = (name) => {
+      if (missing.has(name)) return;
+      missing.add(name);
+      this.note = `Mesh files not given or not readable: ${[...missing].join(', ')}. Drop them together with the URDF; the links are drawn without them.`;
+      if (this.branches.length) this.showMessage(this.note, 'warning');
+    };
+    const figure = isUrdfName(file) && urdfHasVisuals(text) ? { loader: urdfLoader(meshFiles, noteMissing), text } : null;
     return this.install(values, file, figure);
   }
 
@@ -97,6 +104,7 @@ class Page {
       return false;
     }
     this.file = file;
+    this.note = '';
     const arm = this.arm;
     this.reach = armReach(arm);
     const size = this.reach * 0.012;
@@ -107,7 +115,6 @@ class Page {
     const named = !arm.name || file === builtin.file || arm.name === file.replace(/\.\w+$/, '');
     $('arm-name').textContent = `${arm.name || file} — ${arm.types}${named ? '' : ` (${file})`}`;
     showInMenu(file);
-    this.showMessage('');
     const home = homeJoints(arm);
     this.scene.frame(arm.frames(home).map((f) => f.position), this.reach);
     this.moveJoints(home);
@@ -163,7 +170,7 @@ class Page {
     if (this.branches.length === 0) {
       this.showMessage(`No solution for this pose: ${result.reason}. The solid arm keeps its last joints.`, 'warning');
     } else {
-      this.showMessage('');
+      this.showMessage(this.note, 'warning');
     }
     this.scene.render();
   }

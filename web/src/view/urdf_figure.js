@@ -6,15 +6,30 @@ import * as THREE from 'three';
 import URDFLoader from 'urdf-loader';
 import { translucent } from './arm_figure.js';
 
-/** A loader whose mesh paths resolve to the dropped files by their name. */
-export function urdfLoader(meshFiles) {
+const fileName = (url) => decodeURIComponent(url.split(/[/\\]/).pop());
+
+/**
+ * A loader whose mesh paths resolve to the dropped files by their name. A
+ * mesh that was not dropped, or does not load, is left out and its name
+ * handed to onMissing; nothing is fetched from elsewhere.
+ */
+export function urdfLoader(meshFiles, onMissing) {
   const manager = new THREE.LoadingManager();
-  manager.setURLModifier((url) => {
-    const name = decodeURIComponent(url.split(/[/\\]/).pop());
-    return meshFiles.get(name) ?? url;
-  });
+  manager.setURLModifier((url) => meshFiles.get(fileName(url)) ?? url);
   const loader = new URDFLoader(manager);
   loader.packages = (pkg) => pkg;
+  loader.loadMeshCb = (path, loadManager, material, done) => {
+    const name = fileName(path);
+    if (!meshFiles.has(name)) {
+      onMissing(name);
+      done(null);
+      return;
+    }
+    loader.defaultMeshLoader(path, loadManager, material, (mesh, error) => {
+      if (error || !mesh) onMissing(name);
+      done(error ? null : mesh);
+    });
+  };
   return loader;
 }
 
