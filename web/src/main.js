@@ -44,13 +44,13 @@ function jointDistance(a, b, types) {
 
 /**
  * The line of the entry the library's reason names: a URDF joint by name
- * ("joint 'elbow' ..."), an arm file's joint, base or tool by place
- * ("... not valid: joint 2: ..."); 0 when it names none.
+ * ("joint 'elbow' ..."), a frames file's joint, base or tool by place
+ * ("joint 2: ..."); 0 when it names none.
  */
 function reasonLine(values, reason) {
   const urdf = values.chain?.find((j) => reason.startsWith(`joint '${j.name}'`));
   if (urdf) return urdf.line;
-  const entry = /not valid: (joint (\d)|base|tool):/.exec(reason);
+  const entry = /^(joint (\d)|base|tool):/.exec(reason);
   if (!entry || values.form !== 'frames') return 0;
   const at = entry[2] !== undefined ? values.joints[Number(entry[2])] : values[entry[1]];
   return at?.line ?? 0;

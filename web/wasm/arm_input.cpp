@@ -108,6 +108,12 @@ bool describeArm(const ArmInput& input, LoadedArm& arm, std::string& reason) {
     case ArmForm::Frames:
         arm.description = input.frames;
         fileLimits(input, arm);
+        // The axes as written must already be orthonormal and right-handed:
+        // refused as the native reader refuses them, naming the entry.
+        if (const SetupResult check = validate(arm.description); !check) {
+            reason = describe(check);
+            return false;
+        }
         ok = true;
         break;
     case ArmForm::DhTable: ok = describeDh(input, arm, reason); break;
