@@ -4,16 +4,21 @@
 
 #include "arm/forward_kinematics.hpp"
 #include "numeric/frame.hpp"
+#include "numeric/sincos.hpp"
 
 namespace kin::solver {
 
+void turnFrame(Frame& F, const JointTrig& t) {
+    const double c = t.c;
+    const double s = t.s;
+    const Vec3 X = F.X;
+    F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
+    F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
+}
+
 void moveJoint(Frame& F, char type, double q) {
     if (type == 'R') {
-        const double c = std::cos(q);
-        const double s = std::sin(q);
-        const Vec3 X = F.X;
-        F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
-        F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
+        turnFrame(F, {std::cos(q), std::sin(q)});
     } else {
         F.O = {F.O.x + q * F.X.x, F.O.y + q * F.X.y, F.O.z + q * F.X.z};
     }
@@ -22,6 +27,32 @@ void moveJoint(Frame& F, char type, double q) {
 double jointGap(char type, double a, double b) {
     const double d = a - b;
     return type == 'R' ? std::fabs(std::remainder(d, kFullTurn)) : std::fabs(d);
+}
+
+void chainTrig(const SolverModel& m, const Joints& q, ChainTrig& t) {
+    for (int k = 0; k < 6; ++k) {
+        if (m.model.jointTypes[k] == 'R') {
+            sinCos(q[k], t[k].s, t[k].c);
+        } else {
+            t[k] = JointTrig{};
+        }
+    }
+}
+
+void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from) {
+    for (int k = from; k < 6; ++k) {
+        Frame F = k == 0 ? m.base0 : frameMul(c.joint[k - 1], m.model.linkFrames[k]);
+        if (m.model.jointTypes[k] == 'R') {
+            turnFrame(F, t[k]);
+        } else {
+            F.O = {F.O.x + q[k] * F.X.x, F.O.y + q[k] * F.X.y, F.O.z + q[k] * F.X.z};
+        }
+        c.joint[k] = F;
+    }
+    const Frame& F = c.joint[5];
+    c.toolPos = frameApplyPoint(F, m.toolPoint);
+    c.toolAxes = {frameApplyVector(F, m.toolRot.X), frameApplyVector(F, m.toolRot.Y),
+                  frameApplyVector(F, m.toolRot.Z)};
 }
 
 void chainPose(const SolverModel& m, const Joints& q, ChainPose& c) {
@@ -48,6 +79,49 @@ void chainPoseFk(const SolverModel& m, FkData& fk, const Joints& q, const Frame&
     c.toolAxes = {frameApplyVector(F, m.toolRot.X), frameApplyVector(F, m.toolRot.Y),
                   frameApplyVector(F, m.toolRot.Z)};
     residualsFromFk(m, fk, target, positionError, rotationError);
+}
+
+void toolResiduals(const ChainPose& c, const Frame& target, double& positionError, double& rotationError) {
+    positionError = vecNorm(sub3(c.toolPos, target.O));
+    const Vec3 dX = sub3(c.toolAxes.X, target.X);
+    const Vec3 dY = sub3(c.toolAxes.Y, target.Y);
+    const Vec3 dZ = sub3(c.toolAxes.Z, target.Z);
+    const double frobenius = std::sqrt(dot3(dX, dX) + dot3(dY, dY) + dot3(dZ, dZ));
+    rotationError = angleFromFrobenius(frobenius);
+    if (!std::isfinite(positionError) || !std::isfinite(rotationError)) {
+        positionError = rotationError = 1e300;
+    }
+}
+
+Frame toolFrame(const SolverModel& m, const Joints& q, std::array<Frame, 6>& moved) {
+    const ArmModel& a = m.model;
+    for (int k = 0; k < 6; ++k) {
+        moved[k] = a.linkFrames[k];
+        if (a.jointTypes[k] == 'R') {
+            JointTrig t;
+            sinCos(q[k], t.s, t.c);
+            turnFrame(moved[k], t);
+        } else {
+            moveJoint(moved[k], a.jointTypes[k], q[k]);
+        }
+    }
+    Vec3 p = a.toolPoint;
+    Vec3 X = a.toolAxisX;
+    Vec3 Y = a.toolAxisY;
+    for (int k = 5; k >= 0; --k) {
+        p = frameApplyPoint(moved[k], p);
+        X = frameApplyVector(moved[k], X);
+        Y = frameApplyVector(moved[k], Y);
+    }
+    p = frameApplyPoint(a.baseFrame, p);
+    X = frameApplyVector(a.baseFrame, X);
+    Y = frameApplyVector(a.baseFrame, Y);
+    return {X, Y, cross3(X, Y), p};
+}
+
+Frame toolFrame(const SolverModel& m, const Joints& q) {
+    std::array<Frame, 6> moved;
+    return toolFrame(m, q, moved);
 }
 
 Frame armFrame(const SolverModel& m, double q0, double q1, double q2) {

@@ -14,9 +14,18 @@ namespace kin::solver {
 //! engine keeps its own 15-digit value).
 inline constexpr double kFullTurn = 2.0 * M_PI;
 
+//! Cosine and sine of one joint's turn; a sliding joint keeps (1, 0).
+struct JointTrig {
+    double c = 1.0;
+    double s = 0.0;
+};
+using ChainTrig = std::array<JointTrig, 6>;
+
 //! Frame F followed by joint motion q of the given letter: a turn about F's
 //! Z axis ('R') or a slide along its X axis.
 void moveJoint(Frame& F, char type, double q);
+//! F turned about its Z axis by the angle whose cosine and sine are t.
+void turnFrame(Frame& F, const JointTrig& t);
 
 //! How far apart two values of one joint are: modulo a whole turn for a
 //! turning joint ('R').
@@ -29,7 +38,7 @@ struct ChainPose {
     Axes toolAxes{};
 };
 
-//! Fills c for joint vector q.
+//! Fills c for joint vector q (the polish's chain: std::cos and std::sin).
 void chainPose(const SolverModel& m, const Joints& q, ChainPose& c);
 
 //! The same from the library's forward kinematics: moves the links into fk
@@ -39,6 +48,28 @@ void chainPose(const SolverModel& m, const Joints& q, ChainPose& c);
 //! (chainPoint, chainVector) on the same moved frames.
 void chainPoseFk(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
                  ChainPose& c, double& positionError, double& rotationError);
+
+//! The turns of q: sinCos of each turning joint.
+void chainTrig(const SolverModel& m, const Joints& q, ChainTrig& t);
+
+//! The closed-form candidates' check: fills c.joint[from..5] and the tool
+//! for joint vector q whose turns are t (c.joint[0..from-1] must already
+//! hold the frames of the same q and t). Each frame is the one before times
+//! the link frame, then the joint's motion.
+void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from);
+
+//! The reported residuals of the tool held in c against target: position
+//! distance and rotation angle (accurate at small angles, and measuring the
+//! distance to a target rotation that is not quite one).
+void toolResiduals(const ChainPose& c, const Frame& target, double& positionError, double& rotationError);
+
+//! The tool pose of q, world coordinates (public forward kinematics): each
+//! link frame moved by its joint, then the tool point and axes carried
+//! through them from the last frame to the base, in the order of the
+//! console's analys.
+Frame toolFrame(const SolverModel& m, const Joints& q);
+//! The same, also writing each link frame moved by its joint.
+Frame toolFrame(const SolverModel& m, const Joints& q, std::array<Frame, 6>& moved);
 
 //! Frame after joints 0..2 have moved (joint frame 2), world coordinates.
 Frame armFrame(const SolverModel& m, double q0, double q1, double q2);

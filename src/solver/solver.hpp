@@ -34,6 +34,7 @@ struct SolverModel {
     WristKind kind = WristKind::General;
     double scale = 1.0;  //!< arm size: the reach of the zero pose plus one
     Axes toolRot{};      //!< tool axes in the last joint frame (Z = X x Y)
+    Frame base0{};       //!< the base frame times link frame 0: joint frame 0 before it moves
     Vec3 toolPoint{};    //!< tool point in the last joint frame
 
     // Spherical wrist.

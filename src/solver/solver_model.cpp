@@ -70,6 +70,7 @@ int buildSolverModel(const Kinematics& engine, SolverModel& out) {
     }
     out.toolRot = {a.toolAxisX, a.toolAxisY, cross3(a.toolAxisX, a.toolAxisY)};
     out.toolPoint = a.toolPoint;
+    out.base0 = frameMul(a.baseFrame, a.linkFrames[0]);
     out.valid = true;
 
     solver::ChainPose zero;
