@@ -25,8 +25,11 @@ void moveJoint(Frame& F, char type, double q) {
 }
 
 double jointGap(char type, double a, double b) {
-    const double d = a - b;
-    return type == 'R' ? std::fabs(std::remainder(d, kFullTurn)) : std::fabs(d);
+    const double d = std::fabs(a - b);
+    if (type != 'R' || d <= 0.5 * kFullTurn) return d;
+    // Up to 1.5 turns the remainder is d less one turn, exactly.
+    if (d < 4.0) return std::fabs(d - kFullTurn);
+    return std::fabs(std::remainder(d, kFullTurn));
 }
 
 void chainTrig(const SolverModel& m, const Joints& q, ChainTrig& t) {
@@ -179,7 +182,8 @@ void jacobian(const SolverModel& m, const ChainPose& c, Jacobian& J) {
 
 double volumeRatio(const Jacobian& Jin) {
     // Gaussian elimination with partial pivoting on a copy, columns
-    // normalised first so the ratio is the determinant.
+    // normalised first so the ratio is the determinant. Rows are swapped
+    // through the index row[], not moved.
     double A[6][6];
     for (int k = 0; k < 6; ++k) {
         double n = 0.0;
@@ -188,21 +192,22 @@ double volumeRatio(const Jacobian& Jin) {
         const double inv = 1.0 / std::sqrt(n);
         for (int r = 0; r < 6; ++r) A[r][k] = Jin[k][r] * inv;
     }
+    int row[6] = {0, 1, 2, 3, 4, 5};
     double det = 1.0;
     for (int col = 0; col < 6; ++col) {
         int piv = col;
         for (int r = col + 1; r < 6; ++r) {
-            if (std::fabs(A[r][col]) > std::fabs(A[piv][col])) piv = r;
+            if (std::fabs(A[row[r]][col]) > std::fabs(A[row[piv]][col])) piv = r;
         }
-        if (A[piv][col] == 0.0) return 0.0;
-        if (piv != col) {
-            for (int j = 0; j < 6; ++j) std::swap(A[piv][j], A[col][j]);
-        }
-        det *= A[col][col];
-        const double inv = 1.0 / A[col][col];
+        const double* P = A[row[piv]];
+        if (P[col] == 0.0) return 0.0;
+        row[piv] = row[col];
+        det *= P[col];
+        const double inv = 1.0 / P[col];
         for (int r = col + 1; r < 6; ++r) {
-            const double f = A[r][col] * inv;
-            for (int j = col; j < 6; ++j) A[r][j] -= f * A[col][j];
+            double* R = A[row[r]];
+            const double f = R[col] * inv;
+            for (int j = col; j < 6; ++j) R[j] -= f * P[j];
         }
     }
     return std::fabs(det);

@@ -98,6 +98,11 @@ void jacobian(const SolverModel& m, const ChainPose& c, Jacobian& J);
 //! |det J| / product of column norms, in [0, 1]: 0 on a singularity.
 double volumeRatio(const Jacobian& J);
 
+//! Whether the pose held in c is singular: volumeRatio of its Jacobian
+//! below tolerance (singular.cpp; the closed-form families settle most
+//! poses from two 3x3 determinants first).
+bool singularAt(const SolverModel& m, const ChainPose& c, double tolerance);
+
 //! The rotation part of a frame product and its pieces.
 Axes mulAxes(const Axes& A, const Axes& B);
 Axes transposeAxes(const Axes& A);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "numeric/round.hpp"
 #include "solver/internal.hpp"
 #include "solver/least_squares.hpp"
 
@@ -201,7 +202,7 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
 void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q) {
     for (int k = 0; k < 6; ++k) {
         if (m.model.jointTypes[k] == 'R') {
-            q[k] += kFullTurn * std::nearbyint((o.seed[k] - q[k]) / kFullTurn);
+            q[k] += kFullTurn * nearestInteger((o.seed[k] - q[k]) / kFullTurn);
         }
     }
 }
@@ -211,9 +212,7 @@ bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& tar
     nearestCopies(m, o, q);
     Polished p;
     if (!polish(m, ws, target, o, q, p)) return false;
-    Jacobian J;
-    jacobian(m, p.pose, J);
-    const bool singular = wristFree || volumeRatio(J) < o.singularTolerance;
+    const bool singular = wristFree || singularAt(m, p.pose, o.singularTolerance);
     if (singular) {
         settleFamily(m, ws, target, o, q);
         nearestCopies(m, o, q);

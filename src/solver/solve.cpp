@@ -181,12 +181,10 @@ int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& given
                 }
                 if (inside) {
                     solver::ChainPose c;
-                    solver::Jacobian J;
                     solver::chainPose(model, q, c);
-                    solver::jacobian(model, c, J);
                     out.joints = q;
                     solver::poseResiduals(model, ws.fk, q, given, out.positionError, out.rotationError);
-                    out.status = solver::volumeRatio(J) < options.singularTolerance
+                    out.status = solver::singularAt(model, c, options.singularTolerance)
                                      ? SolutionStatus::Singular
                                      : (iterations == 0 ? SolutionStatus::Exact : SolutionStatus::Converged);
                     return 1;
