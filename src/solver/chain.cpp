@@ -232,7 +232,8 @@ Axes rotZAxes(double t) {
     return {{c, s, 0.0}, {-s, c, 0.0}, {0.0, 0.0, 1.0}};
 }
 
-int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t) {
+int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t,
+                std::array<JointTrig, 2>& cs) {
     const double r = std::sqrt(a * a + b * b);
     if (!(r > 1e-14)) return -1;
     const double phi = std::atan2(b, a);  // a cos t + b sin t = r cos(t - phi)
@@ -243,18 +244,36 @@ int solveCosSin(double a, double b, double c, double slack, std::array<double, 2
         k = k > 0.0 ? 1.0 : -1.0;
     }
     const double d = std::acos(k);
+    const double cp = a / r, sp = b / r;          // cos phi, sin phi
+    const double sd = std::sqrt((1.0 - k) * (1.0 + k));  // sin d; cos d = k
     t[0] = phi + d;
+    cs[0] = {cp * k - sp * sd, sp * k + cp * sd};
     if (d == 0.0 || d == M_PI) return 1;
     t[1] = phi - d;
+    cs[1] = {cp * k + sp * sd, sp * k - cp * sd};
     return 2;
 }
 
-bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle) {
+int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t) {
+    std::array<JointTrig, 2> cs;
+    return solveCosSin(a, b, c, slack, t, cs);
+}
+
+bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle, JointTrig& cs) {
     const double nu = std::sqrt(u.x * u.x + u.y * u.y);
     const double nv = std::sqrt(v.x * v.x + v.y * v.y);
     if (!(nu > tiny) || !(nv > tiny)) return false;
-    angle = std::atan2(u.x * v.y - u.y * v.x, u.x * v.x + u.y * v.y);
+    const double cross = u.x * v.y - u.y * v.x;
+    const double dot = u.x * v.x + u.y * v.y;
+    angle = std::atan2(cross, dot);
+    const double h = nu * nv;
+    cs = {dot / h, cross / h};
     return true;
+}
+
+bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle) {
+    JointTrig cs;
+    return planarTurn(u, v, tiny, angle, cs);
 }
 
 }  // namespace kin::solver

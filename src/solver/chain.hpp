@@ -14,13 +14,6 @@ namespace kin::solver {
 //! engine keeps its own 15-digit value).
 inline constexpr double kFullTurn = 2.0 * M_PI;
 
-//! Cosine and sine of one joint's turn; a sliding joint keeps (1, 0).
-struct JointTrig {
-    double c = 1.0;
-    double s = 0.0;
-};
-using ChainTrig = std::array<JointTrig, 6>;
-
 //! Frame F followed by joint motion q of the given letter: a turn about F's
 //! Z axis ('R') or a slide along its X axis.
 void moveJoint(Frame& F, char type, double q);
@@ -114,9 +107,16 @@ Axes rotZAxes(double t);
 //! sqrt(a^2 + b^2)) is taken as touching it: one root, returned once.
 //! Returns -1 when a and b both vanish (every angle or none).
 int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t);
+//! The same, also writing the cosine and sine of each root, formed from
+//! a / r, b / r, c / r and sqrt(1 - (c / r)^2) rather than from the angle.
+int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t,
+                std::array<JointTrig, 2>& cs);
 
 //! The turn about Z that carries the xy-part of u onto that of v; false
 //! when either is within tiny of the axis.
 bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle);
+//! The same, also writing the turn's cosine and sine (from the dot and
+//! cross products).
+bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle, JointTrig& cs);
 
 }  // namespace kin::solver

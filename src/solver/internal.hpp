@@ -53,6 +53,16 @@ bool generalCandidates(Solve& s);
 //! arms.
 bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o);
 
+//! One branch of joints 0..2 from a closed form: the angles, their turns
+//! and the world frames after each joint (the solver's chain).
+struct ArmRoot {
+    std::array<double, 3> q{};
+    std::array<JointTrig, 3> t{};
+    std::array<Frame, 3> joint{};
+};
+//! Up to four.
+using ArmBranches = std::array<ArmRoot, 4>;
+
 //! The wrist joints 3..5 that give the last joint frame rotation R5 (world)
 //! once joints 0..2 have put joint frame 2 at rotation R2 (world), for a
 //! spherical or any other wrist of three turning joints. Appends each
@@ -60,9 +70,12 @@ bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o);
 //! axes line up takes q3 from the seed.
 void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, const Axes& R2,
                  const Axes& R5, const SolveOptions& o);
+//! The same for an arm branch found with its turns and frames: appends each
+//! candidate with its turns, and prefix (the index of the branch's frames
+//! in ws.candidates, or -1).
+void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, int prefix,
+                 const Axes& R5, const SolveOptions& o);
 
-//! Up to four (q0, q1, q2).
-using ArmBranches = std::array<std::array<double, 3>, 4>;
 
 //! Arm-joint branches gathered from several solves, near-duplicates dropped.
 struct ArmList {
@@ -76,8 +89,8 @@ struct ArmList {
 
 //! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
 //! for three turning joints with axes 1 and 2 parallel (SolverModel::
-//! shoulderParallel). A point on joint 0's axis takes q0 from the seed.
-//! Returns how many were written.
+//! shoulderParallel), with their turns and frames. A point on joint 0's
+//! axis takes q0 from the seed. Returns how many were written.
 int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o,
                      ArmBranches& out);
 
@@ -107,11 +120,14 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
 //! Moves every turning joint of q to its copy nearest the seed.
 void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q);
 
-//! One candidate to a solution: nearest copies, polish, singular test (a
-//! singular one is settled on its family's member nearest the seed),
-//! residuals and status. False when the polish does not meet the tolerances.
+//! Candidate i of ws.candidates to a solution: nearest copies, the check
+//! (forward kinematics against the target; a candidate with turns continues
+//! the chain from its recorded frames), polish when the check misses,
+//! singular test (a singular one is settled on its family's member nearest
+//! the seed), residuals and status. False when the polish does not meet
+//! the tolerances.
 bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                     const SolveOptions& o, Joints q, bool wristFree, Solution& s);
+                     const SolveOptions& o, int i, Solution& s);
 
 //! Whether two solutions are one (singular ones within a looser margin).
 bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a, const Solution& b);

@@ -207,12 +207,40 @@ void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q) {
     }
 }
 
+namespace {
+
+//! The check of a candidate that carries its turns: the solver's chain from
+//! the recorded frames on, the residuals, and the polish's own test at its
+//! start (the twist within half the tolerances, the residuals within
+//! them). Writes p (no iterations); false when the candidate misses.
+bool checkTurns(const SolverModel& m, const CandidateSet& cs, int i, const Frame& target,
+                const SolveOptions& o, const Joints& q, Polished& p) {
+    int from = 0;
+    if (const int k = cs.prefix[i]; k >= 0) {
+        const CandidateSet::Prefix& f = cs.prefixes[k];
+        for (int j = 0; j < f.depth; ++j) p.pose.joint[j] = f.joint[j];
+        from = f.depth;
+    }
+    chainPose(m, q, cs.turns[i], p.pose, from);
+    toolResiduals(p.pose, target, p.positionError, p.rotationError);
+    p.iterations = 0;
+    const Twist e = poseTwist(p.pose, target);
+    return norm3(e, 0) <= 0.5 * o.positionTolerance && norm3(e, 3) <= 0.5 * o.rotationTolerance &&
+           p.positionError <= o.positionTolerance && p.rotationError <= o.rotationTolerance;
+}
+
+}  // namespace
+
 bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                     const SolveOptions& o, Joints q, bool wristFree, Solution& s) {
+                     const SolveOptions& o, int i, Solution& s) {
+    const CandidateSet& cs = ws.candidates;
+    Joints q = cs.q[i];
     nearestCopies(m, o, q);
     Polished p;
-    if (!polish(m, ws, target, o, q, p)) return false;
-    const bool singular = wristFree || singularAt(m, p.pose, o.singularTolerance);
+    if (!(cs.hasTurns[i] && checkTurns(m, cs, i, target, o, q, p)) && !polish(m, ws, target, o, q, p)) {
+        return false;
+    }
+    const bool singular = cs.wristFree[i] || singularAt(m, p.pose, o.singularTolerance);
     if (singular) {
         settleFamily(m, ws, target, o, q);
         nearestCopies(m, o, q);
@@ -244,7 +272,7 @@ void polishCandidates(Solve& solve, bool anyCandidate) {
     const CandidateSet& cs = ws.candidates;
     for (int i = 0; i < cs.count; ++i) {
         Solution s;
-        if (!finishCandidate(m, ws, target, o, cs.q[i], cs.wristFree[i], s)) continue;
+        if (!finishCandidate(m, ws, target, o, i, s)) continue;
         int same = -1;
         for (int k = 0; k < b.count && same < 0; ++k) {
             if (sameSolution(m, o, s, b.solutions[k])) same = k;

@@ -75,7 +75,7 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
     bool repaired = false;
     if (!admit(model, ws, given, options, &out, target, repaired)) return 0;
     solver::Solve solve{model, ws, target, options};
-    ws.candidates.count = 0;
+    ws.candidates.clear();
     const bool any = solver::candidateFamily(model.kind)(solve);
     solver::polishCandidates(solve, any);
     if (ws.branches.count == 0 && model.kind != WristKind::General &&
@@ -84,7 +84,7 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
         // cannot split, a reach limit, or an arm whose every pose is
         // singular. Numeric starts, unless the pose lies beyond reach (the
         // closed form's status then stands: no start could do better).
-        ws.candidates.count = 0;
+        ws.candidates.clear();
         solver::generalCandidates(solve);
         solver::polishCandidates(solve, any);
         if (ws.branches.count == 0 && !any) ws.branches.status = Status::OutOfReach;
@@ -114,7 +114,7 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& giv
         // rounding: order them by their distance to the seed and polish
         // only until the first one holds.
         solver::Solve solve{model, ws, target, o};
-        ws.candidates.count = 0;
+        ws.candidates.clear();
         const bool any = solver::candidateFamily(model.kind)(solve);
         CandidateSet& cs = ws.candidates;
         if (any) {
@@ -136,9 +136,7 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& giv
             }
             for (int j = 0; j < n; ++j) {
                 Solution s;
-                if (!solver::finishCandidate(model, ws, target, o, cs.q[order[j]], cs.wristFree[order[j]], s)) {
-                    continue;
-                }
+                if (!solver::finishCandidate(model, ws, target, o, order[j], s)) continue;
                 const Joints polished = s.joints;
                 if (!solver::nearestInside(model, o, s.joints)) continue;
                 if (s.joints != polished || repaired) {

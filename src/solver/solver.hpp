@@ -52,17 +52,64 @@ struct SolverModel {
     Vec3 axisMeetLast{};         //!< where axes 4 and 5 meet, last joint frame
 };
 
-//! Candidate joint vectors of one pose, before polish and selection.
+//! Cosine and sine of one joint's turn; a sliding joint keeps (1, 0).
+struct JointTrig {
+    double c = 1.0;
+    double s = 0.0;
+};
+using ChainTrig = std::array<JointTrig, 6>;
+
+//! Candidate joint vectors of one pose, before polish and selection. A
+//! closed form also records the turns it found (the cosine and sine of each
+//! joint angle, to rounding those of the angle) and the world frames of the
+//! first joints, formed from those turns by the solver's chain and shared
+//! by the candidates of one arm branch: the check of such a candidate
+//! continues the chain from there.
 struct CandidateSet {
     static constexpr int kCapacity = 48;
+    static constexpr int kPrefixes = 12;
     std::array<Joints, kCapacity> q{};
     std::array<bool, kCapacity> wristFree{};  //!< built at a singular wrist
+    std::array<bool, kCapacity> hasTurns{};
+    std::array<ChainTrig, kCapacity> turns{};
+    //! Index into prefixes, or -1.
+    std::array<signed char, kCapacity> prefix{};
+    //! World frames after joints 0 .. depth-1.
+    struct Prefix {
+        std::array<Frame, 3> joint{};
+        int depth = 0;
+    };
+    std::array<Prefix, kPrefixes> prefixes{};
     int count = 0;
+    int prefixCount = 0;
+
+    void clear() {
+        count = 0;
+        prefixCount = 0;
+    }
     bool push(const Joints& j, bool free = false) {
         if (count >= kCapacity) return false;
         wristFree[count] = free;
+        hasTurns[count] = false;
+        prefix[count] = -1;
         q[count++] = j;
         return true;
+    }
+    //! A candidate with its turns t and the frames of prefix p (or -1).
+    bool push(const Joints& j, const ChainTrig& t, int p, bool free) {
+        if (count >= kCapacity) return false;
+        wristFree[count] = free;
+        hasTurns[count] = true;
+        turns[count] = t;
+        prefix[count] = static_cast<signed char>(p);
+        q[count++] = j;
+        return true;
+    }
+    //! Room for the frames of one more prefix: its index, or -1 when full.
+    int addPrefix(int depth) {
+        if (prefixCount >= kPrefixes) return -1;
+        prefixes[prefixCount].depth = depth;
+        return prefixCount++;
     }
 };
 

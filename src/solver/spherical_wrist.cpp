@@ -97,27 +97,34 @@ bool sphericalCandidates(Solve& s) {
 
     ArmList arms;
     if (m.shoulderParallel) {
-        ArmBranches b{};
+        // The branches come with their turns and frames: each candidate's
+        // check continues the chain from joint frame 2.
+        ArmBranches b;
         const int n = parallelShoulder(m, cw, m.wristCentreArm, o, b);
-        for (int i = 0; i < n; ++i) arms.add(m, b[i], 0.0);
-    } else {
-        collectCase(m, ws, cw, arms);
-        if (arms.count < kMostBranches[m.arm.armCase & 7]) {
-            // The case solvers can drop a tangent root at a reach limit or a
-            // root of their quartic. Repeat with the wrist centre moved a
-            // little towards and away from joint frame 1, then search.
-            const Frame F1 =
-                frameMul(frameMul(m.model.baseFrame, m.model.linkFrames[0]), m.model.linkFrames[1]);
-            Vec3 d = sub3(cw, F1.O);
-            double dn = vecNorm(d);
-            if (!(dn > 1e-12)) {
-                d = F1.X;
-                dn = vecNorm(d);
-            }
-            const double step = kNudge * m.scale / dn;
-            for (const double sgn : {-1.0, 1.0}) collectCase(m, ws, add(cw, scaled(d, sgn * step)), arms);
-            if (arms.count < kMostBranches[m.arm.armCase & 7]) searchArm(m, cw, m.wristCentreArm, arms);
+        for (int i = 0; i < n; ++i) {
+            if (!arms.add(m, b[i].q, 0.0)) continue;
+            const int prefix = ws.candidates.addPrefix(3);
+            if (prefix >= 0) ws.candidates.prefixes[prefix].joint = b[i].joint;
+            appendWrist(m, ws, b[i], prefix, R5, o);
         }
+        return arms.count > 0 || ws.candidates.count > 0;
+    }
+    collectCase(m, ws, cw, arms);
+    if (arms.count < kMostBranches[m.arm.armCase & 7]) {
+        // The case solvers can drop a tangent root at a reach limit or a
+        // root of their quartic. Repeat with the wrist centre moved a
+        // little towards and away from joint frame 1, then search.
+        const Frame F1 =
+            frameMul(frameMul(m.model.baseFrame, m.model.linkFrames[0]), m.model.linkFrames[1]);
+        Vec3 d = sub3(cw, F1.O);
+        double dn = vecNorm(d);
+        if (!(dn > 1e-12)) {
+            d = F1.X;
+            dn = vecNorm(d);
+        }
+        const double step = kNudge * m.scale / dn;
+        for (const double sgn : {-1.0, 1.0}) collectCase(m, ws, add(cw, scaled(d, sgn * step)), arms);
+        if (arms.count < kMostBranches[m.arm.armCase & 7]) searchArm(m, cw, m.wristCentreArm, arms);
     }
     for (int i = 0; i < arms.count; ++i) {
         const auto& a = arms.q[i];
@@ -127,7 +134,7 @@ bool sphericalCandidates(Solve& s) {
     }
 
     // A wrist centre on joint 0's axis leaves q0 free: one representative.
-    if (!m.shoulderParallel && m.model.jointTypes[0] == 'R') {
+    if (m.model.jointTypes[0] == 'R') {
         const Frame F0 = frameMul(m.model.baseFrame, m.model.linkFrames[0]);
         const Vec3 r = sub3(cw, F0.O);
         const Vec3 off = sub3(r, scaled(F0.Z, dot3(r, F0.Z)));
