@@ -50,21 +50,28 @@ double factoredDeterminant(const SolverModel& m, const ChainPose& c) {
 }  // namespace
 
 bool singularAt(const SolverModel& m, const ChainPose& c, double tolerance) {
-    Jacobian J;
-    jacobian(m, c, J);
     const double det = factoredDeterminant(m, c);
     if (!std::isnan(det)) {
-        double norms = 1.0;
-        for (const auto& col : J) {
-            double n = 0.0;
-            for (double v : col) n += v * v;
-            norms *= std::sqrt(n);
+        // The product of the squared column norms of J (linear parts about
+        // the tool point).
+        double norms2 = 1.0;
+        for (int k = 0; k < 6; ++k) {
+            const Frame& F = c.joint[k];
+            if (m.model.jointTypes[k] == 'R') {
+                const Vec3 v = cross3(F.Z, sub3(c.toolPos, F.O));
+                norms2 *= dot3(v, v) + dot3(F.Z, F.Z);
+            } else {
+                norms2 *= dot3(F.X, F.X);
+            }
         }
         // The factors hold exactly for the ideal geometry; the model admits
         // axes off by 1e-10 of the arm's size, which moves the ratio by less
         // than 1e-9 of it. Well clear of the tolerance the answer is known.
-        if (norms > 0.0 && std::fabs(det) / norms >= 2.0 * tolerance + 1e-8 * m.scale) return false;
+        const double clear = 2.0 * tolerance + 1e-8 * m.scale;
+        if (norms2 > 0.0 && det * det >= clear * clear * norms2) return false;
     }
+    Jacobian J;
+    jacobian(m, c, J);
     return volumeRatio(J) < tolerance;
 }
 
