@@ -42,9 +42,12 @@ void chainTrig(const SolverModel& m, const Joints& q, ChainTrig& t) {
     }
 }
 
-void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from) {
+void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from,
+               const Frame* before) {
     for (int k = from; k < 6; ++k) {
-        Frame F = k == 0 ? m.base0 : frameMul(c.joint[k - 1], m.model.linkFrames[k]);
+        Frame F = k == from && before != nullptr ? *before
+                  : k == 0                       ? m.base0
+                                                 : frameMul(c.joint[k - 1], m.model.linkFrames[k]);
         if (m.model.jointTypes[k] == 'R') {
             turnFrame(F, t[k]);
         } else {
@@ -232,11 +235,21 @@ Axes rotZAxes(double t) {
     return {{c, s, 0.0}, {-s, c, 0.0}, {0.0, 0.0, 1.0}};
 }
 
-int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t,
+CosSinEquation cosSinEquation(double a, double b) {
+    CosSinEquation e;
+    e.a = a;
+    e.b = b;
+    e.r = std::sqrt(a * a + b * b);
+    e.phi = std::atan2(b, a);  // a cos t + b sin t = r cos(t - phi)
+    e.cp = a / e.r;
+    e.sp = b / e.r;
+    return e;
+}
+
+int solveCosSin(const CosSinEquation& e, double c, double slack, std::array<double, 2>& t,
                 std::array<JointTrig, 2>& cs) {
-    const double r = std::sqrt(a * a + b * b);
+    const double r = e.r;
     if (!(r > 1e-14)) return -1;
-    const double phi = std::atan2(b, a);  // a cos t + b sin t = r cos(t - phi)
     double k = c / r;
     if (!std::isfinite(k)) return 0;
     if (std::fabs(k) > 1.0) {
@@ -244,14 +257,21 @@ int solveCosSin(double a, double b, double c, double slack, std::array<double, 2
         k = k > 0.0 ? 1.0 : -1.0;
     }
     const double d = std::acos(k);
-    const double cp = a / r, sp = b / r;          // cos phi, sin phi
+    const double cp = e.cp, sp = e.sp;                    // cos phi, sin phi
     const double sd = std::sqrt((1.0 - k) * (1.0 + k));  // sin d; cos d = k
-    t[0] = phi + d;
+    t[0] = e.phi + d;
     cs[0] = {cp * k - sp * sd, sp * k + cp * sd};
     if (d == 0.0 || d == M_PI) return 1;
-    t[1] = phi - d;
+    t[1] = e.phi - d;
     cs[1] = {cp * k + sp * sd, sp * k - cp * sd};
     return 2;
+}
+
+int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t,
+                std::array<JointTrig, 2>& cs) {
+    const double r = std::sqrt(a * a + b * b);
+    if (!(r > 1e-14)) return -1;
+    return solveCosSin(cosSinEquation(a, b), c, slack, t, cs);
 }
 
 int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t) {

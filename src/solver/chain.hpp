@@ -48,8 +48,10 @@ void chainTrig(const SolverModel& m, const Joints& q, ChainTrig& t);
 //! The closed-form candidates' check: fills c.joint[from..5] and the tool
 //! for joint vector q whose turns are t (c.joint[0..from-1] must already
 //! hold the frames of the same q and t). Each frame is the one before times
-//! the link frame, then the joint's motion.
-void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from);
+//! the link frame, then the joint's motion; before, when given, is that
+//! product for joint from, already formed.
+void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from,
+               const Frame* before = nullptr);
 
 //! The reported residuals of the tool held in c against target: position
 //! distance and rotation angle (accurate at small angles, and measuring the
@@ -111,6 +113,11 @@ int solveCosSin(double a, double b, double c, double slack, std::array<double, 2
 //! a / r, b / r, c / r and sqrt(1 - (c / r)^2) rather than from the angle.
 int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t,
                 std::array<JointTrig, 2>& cs);
+//! The same for an equation whose a and b are fixed (e, from
+//! cosSinEquation): the same roots, without forming r and phi again.
+int solveCosSin(const CosSinEquation& e, double c, double slack, std::array<double, 2>& t,
+                std::array<JointTrig, 2>& cs);
+CosSinEquation cosSinEquation(double a, double b);
 
 //! The turn about Z that carries the xy-part of u onto that of v; false
 //! when either is within tiny of the axis.

@@ -32,6 +32,10 @@ struct Solve {
 //! branches were lost.
 using CandidateFamily = bool (*)(Solve& s);
 
+//! Fills m.closed from the arm and what classification found
+//! (solver_constants.cpp).
+void deriveClosedForms(SolverModel& m);
+
 //! The family that solves arms of this kind: the one place families are
 //! listed.
 CandidateFamily candidateFamily(WristKind kind);

@@ -56,9 +56,7 @@ bool parallelCandidates(Solve& s) {
     // does not depend on q1..q5: its value at zero.
     const Vec3& n = L1.Z;
     const Frame& base0 = m.base0;
-    const Frame zero3 = frameMul(frameMul(L1, L2), L3);
-    const Frame zero5 = frameMul(frameMul(zero3, L4), L5);
-    const double h = dot3(n, frameApplyPoint(zero5, m.axisMeetLast));
+    const double h = m.closed.meetHeight;
 
     // n . Rz(-q0) P = h with P the meeting point in joint frame 0 at q0 = 0.
     const Vec3 P = frameInvApplyPoint(base0, meet);
@@ -70,25 +68,22 @@ bool parallelCandidates(Solve& s) {
 
     const double beta = m.parallelTurn2 + m.parallelTurn3;
     // The turns of joints 2 and 3's fixed offsets about n.
-    const JointTrig turn2 = planarDirection(L2.X);
-    const JointTrig turn3 = planarDirection(L3.X);
-    const Vec3& u = L5.Z;  // axis 5 in joint frame 4
+    const JointTrig& turn2 = m.closed.turn2Trig;
+    const JointTrig& turn3 = m.closed.turn3Trig;
     ChainTrig t;
     for (int i0 = 0; i0 < n0; ++i0) {
         const double q0 = q0s[i0];
         t[0] = t0s[i0];
         Frame F0 = base0;
         turnFrame(F0, t[0]);
-        const int prefix = ws.candidates.addPrefix(1);
-        if (prefix >= 0) ws.candidates.prefixes[prefix].joint[0] = F0;
         const Frame F1 = frameMul(F0, L1);  // before q1: its Z is n
+        const int prefix = ws.candidates.addPrefix(&F0, 1, F1);
         const Vec3 nw = F1.Z;
         // z of L4 Rz(q4) u (in joint frame 3, whose Z is n) = n . axis 5.
         const double vz = dot3(nw, R5.Z);
         std::array<double, 2> q4s{};
         std::array<JointTrig, 2> t4s{};
-        const int n4 = solveCosSin(L4.X.z * u.x + L4.Y.z * u.y, L4.Y.z * u.x - L4.X.z * u.y,
-                                   vz - L4.Z.z * u.z, kSlack, q4s, t4s);
+        const int n4 = solveCosSin(m.closed.wristTilt, vz - m.closed.tiltOffset, kSlack, q4s, t4s);
         // n in the last frame.
         const Vec3 n5 = frameInvApplyVector(F5, nw);
         for (int i4 = 0; i4 < n4; ++i4) {
@@ -120,7 +115,7 @@ bool parallelCandidates(Solve& s) {
             const double gx = G.O.x, gy = G.O.y;
             std::array<double, 2> phis{};
             std::array<JointTrig, 2> tphis{};
-            const int n2 = solveCosSin(2.0 * (A.x * B.x + A.y * B.y), 2.0 * (A.y * B.x - A.x * B.y),
+            const int n2 = solveCosSin(m.closed.elbowReach,
                                        gx * gx + gy * gy - (A.x * A.x + A.y * A.y) -
                                            (B.x * B.x + B.y * B.y),
                                        kSlack, phis, tphis);

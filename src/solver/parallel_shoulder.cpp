@@ -32,7 +32,7 @@ int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const S
     const Frame& base0 = m.base0;
     const Vec3& n = L1.Z;
     // Height of w along n in joint frame 0, the same for every q1, q2.
-    const double h = dot3(n, frameApplyPoint(frameMul(L1, L2), w));
+    const double h = m.closed.shoulderHeight;
     const Vec3 P = frameInvApplyPoint(base0, p);
     const double ca = n.x * P.x + n.y * P.y;
     const double cb = n.x * P.y - n.y * P.x;
@@ -53,10 +53,8 @@ int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const S
     }
     int count = 0;
     const Vec3& A = L2.O;
-    const double beta = std::atan2(L2.X.y, L2.X.x);
-    // The turn of beta, to take it off phi's.
-    const double nb = std::hypot(L2.X.x, L2.X.y);
-    const JointTrig tb{L2.X.x / nb, L2.X.y / nb};
+    const double beta = m.closed.turn2;
+    const JointTrig& tb = m.closed.turn2Trig;
     for (int i = 0; i < n0; ++i) {
         Frame F0 = base0;
         turnFrame(F0, t0s[i]);
@@ -65,7 +63,7 @@ int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const S
         // |A + Rz(phi) w|^2 = |V|^2 in the plane of joint 1, phi = beta + q2.
         std::array<double, 2> phis{};
         std::array<JointTrig, 2> tphis{};
-        const int n2 = solveCosSin(2.0 * (A.x * w.x + A.y * w.y), 2.0 * (A.y * w.x - A.x * w.y),
+        const int n2 = solveCosSin(m.closed.shoulderReach,
                                    V.x * V.x + V.y * V.y - (A.x * A.x + A.y * A.y) -
                                        (w.x * w.x + w.y * w.y),
                                    kSlack, phis, tphis);

@@ -215,13 +215,13 @@ namespace {
 //! them). Writes p (no iterations); false when the candidate misses.
 bool checkTurns(const SolverModel& m, const CandidateSet& cs, int i, const Frame& target,
                 const SolveOptions& o, const Joints& q, Polished& p) {
-    int from = 0;
     if (const int k = cs.prefix[i]; k >= 0) {
         const CandidateSet::Prefix& f = cs.prefixes[k];
         for (int j = 0; j < f.depth; ++j) p.pose.joint[j] = f.joint[j];
-        from = f.depth;
+        chainPose(m, q, cs.turns[i], p.pose, f.depth, &f.next);
+    } else {
+        chainPose(m, q, cs.turns[i], p.pose, 0);
     }
-    chainPose(m, q, cs.turns[i], p.pose, from);
     toolResiduals(p.pose, target, p.positionError, p.rotationError);
     p.iterations = 0;
     const Twist e = poseTwist(p.pose, target);

@@ -57,9 +57,8 @@ bool isUp(const Vec3& z, double tol) {
     return std::fabs(z.x) <= tol && std::fabs(z.y) <= tol && z.z > 0.0;
 }
 
-}  // namespace
-
-int buildSolverModel(const Kinematics& engine, SolverModel& out) {
+//! The arm's kind and the constants of its decomposition.
+int classify(const Kinematics& engine, SolverModel& out) {
     out = SolverModel{};
     out.model = engine.model;
     out.arm = engine.arm;
@@ -129,6 +128,14 @@ int buildSolverModel(const Kinematics& engine, SolverModel& out) {
         }
     }
     out.kind = WristKind::General;
+    return 1;
+}
+
+}  // namespace
+
+int buildSolverModel(const Kinematics& engine, SolverModel& out) {
+    if (!classify(engine, out)) return 0;
+    solver::deriveClosedForms(out);
     return 1;
 }
 

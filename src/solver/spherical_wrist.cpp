@@ -103,8 +103,8 @@ bool sphericalCandidates(Solve& s) {
         const int n = parallelShoulder(m, cw, m.wristCentreArm, o, b);
         for (int i = 0; i < n; ++i) {
             if (!arms.add(m, b[i].q, 0.0)) continue;
-            const int prefix = ws.candidates.addPrefix(3);
-            if (prefix >= 0) ws.candidates.prefixes[prefix].joint = b[i].joint;
+            const int prefix = ws.candidates.addPrefix(
+                b[i].joint.data(), 3, frameMul(b[i].joint[2], m.model.linkFrames[3]));
             appendWrist(m, ws, b[i], prefix, R5, o);
         }
         return arms.count > 0 || ws.candidates.count > 0;

@@ -69,12 +69,10 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
     const Vec3 x = frameInvApplyVector(L3, frameInvApplyVector(F2, R5.X));
     const Vec3& u = L5.Z;  // axis 5 in joint frame 4
     // z of L4 Rz(q4) u must equal v.z.
-    const double a = L4.X.z * u.x + L4.Y.z * u.y;
-    const double b = L4.Y.z * u.x - L4.X.z * u.y;
-    const double k = L4.Z.z * u.z;
+    const double k = m.closed.tiltOffset;
     std::array<double, 2> q4s{};
     std::array<JointTrig, 2> t4s{};
-    int n = solveCosSin(a, b, v.z - k, kWristSlack, q4s, t4s);
+    int n = solveCosSin(m.closed.wristTilt, v.z - k, kWristSlack, q4s, t4s);
     if (n < 0) {
         // Axis 5's tilt from axis 3 does not depend on q4: q4 is free.
         q4s[0] = o.seed[4];
