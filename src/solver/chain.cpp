@@ -8,14 +8,6 @@
 
 namespace kin::solver {
 
-void turnFrame(Frame& F, const JointTrig& t) {
-    const double c = t.c;
-    const double s = t.s;
-    const Vec3 X = F.X;
-    F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
-    F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
-}
-
 void moveJoint(Frame& F, char type, double q) {
     if (type == 'R') {
         turnFrame(F, {std::cos(q), std::sin(q)});
@@ -99,7 +91,34 @@ void toolResiduals(const ChainPose& c, const Frame& target, double& positionErro
     }
 }
 
-Frame toolFrame(const SolverModel& m, const Joints& q, std::array<Frame, 6>& moved) {
+Frame toolFrame(const SolverModel& m, const Joints& q) {
+    const ArmModel& a = m.model;
+    Vec3 p = a.toolPoint;
+    Vec3 X = a.toolAxisX;
+    Vec3 Y = a.toolAxisY;
+    for (int k = 5; k >= 0; --k) {
+        const Frame& L = a.linkFrames[k];
+        if (a.jointTypes[k] == 'R') {
+            // Turn the three about Z, then carry them through the link.
+            double s, c;
+            sinCos(q[k], s, c);
+            p = {c * p.x - s * p.y, s * p.x + c * p.y, p.z};
+            X = {c * X.x - s * X.y, s * X.x + c * X.y, X.z};
+            Y = {c * Y.x - s * Y.y, s * Y.x + c * Y.y, Y.z};
+        } else {
+            p = {p.x + q[k], p.y, p.z};
+        }
+        p = frameApplyPoint(L, p);
+        X = frameApplyVector(L, X);
+        Y = frameApplyVector(L, Y);
+    }
+    p = frameApplyPoint(a.baseFrame, p);
+    X = frameApplyVector(a.baseFrame, X);
+    Y = frameApplyVector(a.baseFrame, Y);
+    return {X, Y, cross3(X, Y), p};
+}
+
+void movedLinks(const SolverModel& m, const Joints& q, std::array<Frame, 6>& moved) {
     const ArmModel& a = m.model;
     for (int k = 0; k < 6; ++k) {
         moved[k] = a.linkFrames[k];
@@ -111,23 +130,6 @@ Frame toolFrame(const SolverModel& m, const Joints& q, std::array<Frame, 6>& mov
             moveJoint(moved[k], a.jointTypes[k], q[k]);
         }
     }
-    Vec3 p = a.toolPoint;
-    Vec3 X = a.toolAxisX;
-    Vec3 Y = a.toolAxisY;
-    for (int k = 5; k >= 0; --k) {
-        p = frameApplyPoint(moved[k], p);
-        X = frameApplyVector(moved[k], X);
-        Y = frameApplyVector(moved[k], Y);
-    }
-    p = frameApplyPoint(a.baseFrame, p);
-    X = frameApplyVector(a.baseFrame, X);
-    Y = frameApplyVector(a.baseFrame, Y);
-    return {X, Y, cross3(X, Y), p};
-}
-
-Frame toolFrame(const SolverModel& m, const Joints& q) {
-    std::array<Frame, 6> moved;
-    return toolFrame(m, q, moved);
 }
 
 Frame armFrame(const SolverModel& m, double q0, double q1, double q2) {

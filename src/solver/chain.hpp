@@ -18,7 +18,13 @@ inline constexpr double kFullTurn = 2.0 * M_PI;
 //! Z axis ('R') or a slide along its X axis.
 void moveJoint(Frame& F, char type, double q);
 //! F turned about its Z axis by the angle whose cosine and sine are t.
-void turnFrame(Frame& F, const JointTrig& t);
+inline void turnFrame(Frame& F, const JointTrig& t) {
+    const double c = t.c;
+    const double s = t.s;
+    const Vec3 X = F.X;
+    F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
+    F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
+}
 
 //! How far apart two values of one joint are: modulo a whole turn for a
 //! turning joint ('R').
@@ -58,13 +64,13 @@ void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainP
 //! distance to a target rotation that is not quite one).
 void toolResiduals(const ChainPose& c, const Frame& target, double& positionError, double& rotationError);
 
-//! The tool pose of q, world coordinates (public forward kinematics): each
-//! link frame moved by its joint, then the tool point and axes carried
-//! through them from the last frame to the base, in the order of the
-//! console's analys.
+//! The tool pose of q, world coordinates (public forward kinematics): the
+//! tool point and axes turned by each joint and carried through its link
+//! frame, from the last joint to the base (the console's analys takes the
+//! same path through frames it moves first).
 Frame toolFrame(const SolverModel& m, const Joints& q);
-//! The same, also writing each link frame moved by its joint.
-Frame toolFrame(const SolverModel& m, const Joints& q, std::array<Frame, 6>& moved);
+//! Each link frame moved by its joint (public Model::frames).
+void movedLinks(const SolverModel& m, const Joints& q, std::array<Frame, 6>& moved);
 
 //! Frame after joints 0..2 have moved (joint frame 2), world coordinates.
 Frame armFrame(const SolverModel& m, double q0, double q1, double q2);
