@@ -24,6 +24,11 @@ struct Solve {
     SolverWorkspace& ws;
     const Frame& target;
     const SolveOptions& options;
+    //! Only the candidate nearest options.seed (weighted distance of its
+    //! copies inside the limits) is wanted: a family may leave out an arm
+    //! branch whose joints 0..2 alone lie farther than a candidate it has
+    //! already appended.
+    bool nearestOnly = false;
 };
 
 //! The candidates of one arm family: appends joint vectors for s.target to

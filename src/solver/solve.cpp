@@ -109,43 +109,44 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& giv
     Frame target;
     bool repaired = false;
     if (!admit(model, ws, given, o, nullptr, target, repaired)) return 0;
-    if (model.kind != WristKind::General) {
-        // The closed-form candidates already sit on their branches to
-        // rounding: order them by their distance to the seed and polish
-        // only until the first one holds.
-        solver::Solve solve{model, ws, target, o};
+    // The closed-form candidates already sit on their branches to rounding:
+    // order them by their distance to the seed and polish only until the
+    // first one holds. The first pass lets the family leave out arm
+    // branches that cannot hold the nearest candidate; should that one not
+    // hold, the second pass takes every candidate.
+    for (const bool nearestOnly : {true, false}) {
+        if (model.kind == WristKind::General) break;
+        solver::Solve solve{model, ws, target, o, nearestOnly};
         ws.candidates.clear();
-        const bool any = solver::candidateFamily(model.kind)(solve);
+        if (!solver::candidateFamily(model.kind)(solve)) break;
         CandidateSet& cs = ws.candidates;
-        if (any) {
-            std::array<double, CandidateSet::kCapacity> dist{};
-            std::array<int, CandidateSet::kCapacity> order{};
-            int n = 0;
-            for (int i = 0; i < cs.count; ++i) {
-                Joints q = cs.q[i];
-                if (!solver::nearestInside(model, o, q)) continue;
-                const double d = solver::seedDistance(o, q, seed);
-                int j = n++;
-                while (j > 0 && dist[j - 1] > d) {
-                    dist[j] = dist[j - 1];
-                    order[j] = order[j - 1];
-                    --j;
-                }
-                dist[j] = d;
-                order[j] = i;
+        std::array<double, CandidateSet::kCapacity> dist{};
+        std::array<int, CandidateSet::kCapacity> order{};
+        int n = 0;
+        for (int i = 0; i < cs.count; ++i) {
+            Joints q = cs.q[i];
+            if (!solver::nearestInside(model, o, q)) continue;
+            const double d = solver::seedDistance(o, q, seed);
+            int j = n++;
+            while (j > 0 && dist[j - 1] > d) {
+                dist[j] = dist[j - 1];
+                order[j] = order[j - 1];
+                --j;
             }
-            for (int j = 0; j < n; ++j) {
-                Solution s;
-                if (!solver::finishCandidate(model, ws, target, o, order[j], s)) continue;
-                const Joints polished = s.joints;
-                if (!solver::nearestInside(model, o, s.joints)) continue;
-                if (s.joints != polished || repaired) {
-                    solver::poseResiduals(model, ws.fk, s.joints, given, s.positionError, s.rotationError);
-                }
-                out = s;
-                ws.branches.status = Status::Ok;
-                return 1;
+            dist[j] = d;
+            order[j] = i;
+        }
+        for (int j = 0; j < n && (j == 0 || !nearestOnly); ++j) {
+            Solution s;
+            if (!solver::finishCandidate(model, ws, target, o, order[j], s)) continue;
+            const Joints polished = s.joints;
+            if (!solver::nearestInside(model, o, s.joints)) continue;
+            if (s.joints != polished || repaired) {
+                solver::poseResiduals(model, ws.fk, s.joints, given, s.positionError, s.rotationError);
             }
+            out = s;
+            ws.branches.status = Status::Ok;
+            return 1;
         }
     }
     // Every branch, its copy nearest the seed first; on the stack, as only

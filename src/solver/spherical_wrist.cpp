@@ -3,6 +3,8 @@
 //! turn the last frame into the target orientation.
 
 #include <cmath>
+#include <limits>
+#include <utility>
 
 #include "cases/case_solvers.hpp"
 #include "numeric/frame.hpp"
@@ -77,6 +79,31 @@ void onShoulderAxis(const SolverModel& m, SolverWorkspace& ws, const Vec3& cw, c
     }
 }
 
+//! The arm branches in ascending order of the seed distance of their
+//! joints 0..2 (copies inside the limits nearest the seed; infinite when a
+//! joint has none), a lower bound of their candidates' distances.
+void nearestFirst(const SolverModel& m, const SolveOptions& o, const ArmBranches& b, int n,
+                  std::array<int, 4>& order, std::array<double, 4>& armDistance) {
+    for (int i = 0; i < n; ++i) {
+        double d = 0.0;
+        for (int k = 0; k < 3; ++k) {
+            double v = b[i].q[k];
+            if (!nearestCopy(m, o, k, v)) {
+                d = std::numeric_limits<double>::infinity();
+                break;
+            }
+            d += o.weights[k] * (v - o.seed[k]) * (v - o.seed[k]);
+        }
+        armDistance[i] = d;
+    }
+    // Insertion sort: stable, and no buffer (std::stable_sort may allocate).
+    for (int i = 1; i < n; ++i) {
+        for (int j = i; j > 0 && armDistance[order[j - 1]] > armDistance[order[j]]; --j) {
+            std::swap(order[j - 1], order[j]);
+        }
+    }
+}
+
 }  // namespace
 
 void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5) {
@@ -101,11 +128,22 @@ bool sphericalCandidates(Solve& s) {
         // check continues the chain from joint frame 2.
         ArmBranches b;
         const int n = parallelShoulder(m, cw, m.wristCentreArm, o, b);
-        for (int i = 0; i < n; ++i) {
+        std::array<int, 4> order{0, 1, 2, 3};
+        std::array<double, 4> armDistance{};
+        if (s.nearestOnly) nearestFirst(m, o, b, n, order, armDistance);
+        double best = std::numeric_limits<double>::infinity();
+        for (int j = 0; j < n; ++j) {
+            const int i = order[j];
+            if (s.nearestOnly && !(armDistance[i] <= best)) break;
             if (!arms.add(m, b[i].q, 0.0)) continue;
+            const int first = ws.candidates.count;
             const int prefix = ws.candidates.addPrefix(
                 b[i].joint.data(), 3, frameMul(b[i].joint[2], m.model.linkFrames[3]));
             appendWrist(m, ws, b[i], prefix, R5, o);
+            for (int c = first; s.nearestOnly && c < ws.candidates.count; ++c) {
+                Joints q = ws.candidates.q[c];
+                if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
+            }
         }
         return arms.count > 0 || ws.candidates.count > 0;
     }
