@@ -24,16 +24,6 @@ double jointGap(char type, double a, double b) {
     return std::fabs(std::remainder(d, kFullTurn));
 }
 
-void chainTrig(const SolverModel& m, const Joints& q, ChainTrig& t) {
-    for (int k = 0; k < 6; ++k) {
-        if (m.model.jointTypes[k] == 'R') {
-            sinCos(q[k], t[k].s, t[k].c);
-        } else {
-            t[k] = JointTrig{};
-        }
-    }
-}
-
 void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from,
                const Frame* before) {
     for (int k = from; k < 6; ++k) {

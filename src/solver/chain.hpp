@@ -48,9 +48,6 @@ void chainPose(const SolverModel& m, const Joints& q, ChainPose& c);
 void chainPoseFk(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
                  ChainPose& c, double& positionError, double& rotationError);
 
-//! The turns of q: sinCos of each turning joint.
-void chainTrig(const SolverModel& m, const Joints& q, ChainTrig& t);
-
 //! The closed-form candidates' check: fills c.joint[from..5] and the tool
 //! for joint vector q whose turns are t (c.joint[0..from-1] must already
 //! hold the frames of the same q and t). Each frame is the one before times
