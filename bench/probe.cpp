@@ -3,6 +3,13 @@
 //! do not depend on machine load (scripts/callgrind-counts).
 //!
 //!   armkin_probe fk|ptp|cp|position uniform|sin_q4 n
+//!   armkin_probe solve|nearest|forward ARM n
+//!
+//! The second form runs the complete solver on the first n poses of a real
+//! test arm's set (bench/solver_sets.hpp; ARM is its short name, e.g.
+//! builtin or par_0.85m): every solution (solveAll), the nearest one from
+//! the near seed (solveNearest), or the public Model::forward of the typed
+//! vectors.
 //!
 //! "armkin_probe digest" instead prints one 64-bit hash of the bits of every
 //! result (FK, PTP, CP, position only) over both whole sets, then over 20
@@ -14,12 +21,16 @@
 
 #include <valgrind/callgrind.h>
 
+#include <armkin/model.hpp>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "bench/bench_poses.hpp"
+#include "bench/solver_sets.hpp"
 #include "numeric/euler.hpp"
 #include "fixtures/real_arms.hpp"
 #include "fixtures/sliding_arms.hpp"
@@ -115,14 +126,69 @@ int digest() {
     return 0;
 }
 
+//! The complete solver on one real test arm: solve, nearest or forward.
+int solverProbe(const char* op, const char* armName, int n) {
+    using namespace kin;
+    using namespace kin::bench;
+    const SolverArmSet* arm = nullptr;
+    for (const SolverArmSet& s : solverArmSets()) {
+        if (s.name == armName) arm = &s;
+    }
+    if (arm == nullptr) {
+        std::fprintf(stderr, "no arm named %s\n", armName);
+        return 2;
+    }
+    if (n < 1 || n > static_cast<int>(arm->targets.size())) {
+        std::fprintf(stderr, "n must lie in 1..%zu\n", arm->targets.size());
+        return 2;
+    }
+    armkin::Model model;
+    model.setUp(arm->description);
+    Kinematics engine;
+    testing::setUp(engine, arm->description);
+    SolverModel sm;
+    buildSolverModel(engine, sm);
+    auto ws = std::make_unique<SolverWorkspace>();
+    prepareWorkspace(sm, *ws);
+    auto result = std::make_unique<SolveResult>();
+    const SolveOptions o;
+    Solution s;
+    armkin::Pose pose;
+    long solutions = 0;
+    const bool solve = std::strcmp(op, "solve") == 0;
+    const bool nearest = std::strcmp(op, "nearest") == 0;
+
+    CALLGRIND_ZERO_STATS;
+    CALLGRIND_START_INSTRUMENTATION;
+    for (int i = 0; i < n; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        if (solve) {
+            solutions += solveAll(sm, *ws, arm->targets[k], o, *result);
+        } else if (nearest) {
+            solutions += solveNearest(sm, *ws, arm->targets[k], arm->near[k], o, s);
+        } else {
+            model.forward(arm->typed[k], pose);
+        }
+    }
+    CALLGRIND_STOP_INSTRUMENTATION;
+    std::printf("%s %s %d calls, %ld solutions, last x %.17g\n", op, armName, n, solutions,
+                pose.position.x + s.joints[0]);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace kin;
     using namespace kin::bench;
     if (argc == 2 && std::strcmp(argv[1], "digest") == 0) return digest();
+    if (argc == 4 && (std::strcmp(argv[1], "solve") == 0 || std::strcmp(argv[1], "nearest") == 0 ||
+                      std::strcmp(argv[1], "forward") == 0)) {
+        return solverProbe(argv[1], argv[2], std::atoi(argv[3]));
+    }
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s fk|ptp|cp|position uniform|sin_q4 n\n", argv[0]);
+        std::fprintf(stderr, "usage: %s fk|ptp|cp|position uniform|sin_q4 n\n"
+                             "       %s solve|nearest|forward ARM n\n", argv[0], argv[0]);
         return 2;
     }
     const char* op = argv[1];

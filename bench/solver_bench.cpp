@@ -3,53 +3,21 @@
 
 #include <benchmark/benchmark.h>
 
+#include <armkin/model.hpp>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <random>
 
 #include "bench/solver_suites.hpp"
 #include "solver/chain.hpp"
-#include "fixtures/general_arms.hpp"
+#include "fixtures/solver_arms.hpp"
 
 namespace kin::bench {
 
 namespace {
-
-std::vector<SolverArmSet> makeSets() {
-    std::vector<SolverArmSet> out;
-    // The closed-form arms, then arms without a closed form (elimination).
-    std::vector<testing::SolverArm> arms = testing::solverArms();
-    std::vector<std::string> names = {"builtin", "sph_0.7m", "sph_2.7m", "sph_0.9m", "par_0.85m", "par_1.3m"};
-    const std::vector<testing::SolverArm> general = testing::generalArms();
-    for (const auto& [label, index] : {std::pair{"gen_16sol", 0}, {"curved_0.9m", 1}, {"cal_sph_0.9m", 4},
-                                       {"random_6r", 7}}) {
-        arms.push_back(general[index]);
-        names.push_back(label);
-    }
-    for (std::size_t a = 0; a < arms.size(); ++a) {
-        SolverArmSet s;
-        s.name = a < names.size() ? names[a] : "arm";
-        s.title = arms[a].name;
-        s.description = arms[a].description;
-        testing::SolverRig rig(s.description);
-        std::mt19937_64 rng(20260601u + a);
-        std::uniform_real_distribution<double> angle(-M_PI, M_PI);
-        std::bernoulli_distribution sign;
-        for (int i = 0; i < kSetSize; ++i) {
-            Joints q, n;
-            for (double& v : q) v = angle(rng);
-            for (int k = 0; k < 6; ++k) n[k] = q[k] + (sign(rng) ? kNearOffset : -kNearOffset);
-            s.typed.push_back(q);
-            s.near.push_back(n);
-            s.targets.push_back(rig.target(q));
-        }
-        out.push_back(std::move(s));
-    }
-    return out;
-}
 
 struct Rig {
     Kinematics engine;
@@ -89,6 +57,20 @@ void nearestSweep(benchmark::State& st, const SolverArmSet* arm) {
     st.SetItemsProcessed(st.iterations() * static_cast<long>(arm->targets.size()));
 }
 
+void forwardSweep(benchmark::State& st, const SolverArmSet* arm) {
+    armkin::Model model;
+    model.setUp(arm->description);
+    armkin::Pose pose;
+    for (auto _ : st) {
+        for (const Joints& q : arm->typed) {
+            armkin::Status r = model.forward(q, pose);
+            benchmark::DoNotOptimize(r);
+            benchmark::DoNotOptimize(pose);
+        }
+    }
+    st.SetItemsProcessed(st.iterations() * static_cast<long>(arm->typed.size()));
+}
+
 void batchSweep(benchmark::State& st, const SolverArmSet* arm, int threads) {
     Rig rig(arm->description);
     const SolveOptions o;
@@ -104,6 +86,7 @@ const char* opName(SolverOp op) {
     switch (op) {
         case SolverOp::All: return "solver_all";
         case SolverOp::Nearest: return "solver_nearest_near";
+        case SolverOp::Forward: return "solver_forward";
         case SolverOp::Batch1: return "solver_batch_1thread";
         default: return "solver_batch_2threads";
     }
@@ -167,18 +150,13 @@ OwnFigures ownFigures(const SolverArmSet& arm) {
 }
 
 void printRatio(double ours, double peer, const char* aim) {
-    if (ours >= 0.0) std::printf(" %10.1f", ours / 1000.0); else std::printf(" %10s", "-");
-    if (peer > 0.0) std::printf(" %10.1f", peer / 1000.0); else std::printf(" %10s", "-");
+    if (ours >= 0.0) std::printf(" %10.3f", ours / 1000.0); else std::printf(" %10s", "-");
+    if (peer > 0.0) std::printf(" %10.3f", peer / 1000.0); else std::printf(" %10s", "-");
     if (ours >= 0.0 && peer > 0.0) std::printf(" %8.3f", ours / peer); else std::printf(" %8s", "-");
     std::printf("  %s\n", aim);
 }
 
 }  // namespace
-
-const std::vector<SolverArmSet>& solverArmSets() {
-    static const std::vector<SolverArmSet> sets = makeSets();
-    return sets;
-}
 
 std::string solverBenchName(SolverOp op, const SolverArmSet& arm) {
     return std::string(opName(op)) + "/" + arm.name;
@@ -188,6 +166,7 @@ void registerSolverBenchmarks() {
     for (const SolverArmSet& arm : solverArmSets()) {
         benchmark::RegisterBenchmark(solverBenchName(SolverOp::All, arm).c_str(), allSweep, &arm);
         benchmark::RegisterBenchmark(solverBenchName(SolverOp::Nearest, arm).c_str(), nearestSweep, &arm);
+        benchmark::RegisterBenchmark(solverBenchName(SolverOp::Forward, arm).c_str(), forwardSweep, &arm);
         benchmark::RegisterBenchmark(solverBenchName(SolverOp::Batch1, arm).c_str(), batchSweep, &arm, 1);
         benchmark::RegisterBenchmark(solverBenchName(SolverOp::Batch2, arm).c_str(), batchSweep, &arm, 2);
     }
@@ -201,21 +180,27 @@ void printSolverReport(const std::function<double(const std::string&)>& medianNs
     std::printf("%-10s %-34s %10s %10s %8s  %s\n", "arm", "operation", "ours", "peer", "ratio", "aim");
     for (const SolverArmSet& arm : solverArmSets()) {
         const bool spherical = arm.name.rfind("sph", 0) == 0 || arm.name == "builtin";
+        const double peerFk = medianNs(solverPeerBenchName(SolverPeerOp::Fk, arm));
+        const double nearest = medianNs(solverBenchName(SolverOp::Nearest, arm));
         const double all = medianNs(solverBenchName(SolverOp::All, arm));
-        const double lmaZero = medianNs(solverPeerBenchName(SolverPeerOp::LmaZero, arm));
-        std::printf("%-10s %-34s", arm.name.c_str(), "all solutions vs KDL LMA from zeros");
-        printRatio(all, lmaZero, spherical ? "<= 0.1, <= 10 us" : "<= 1.0");
-        std::printf("%-10s %-34s", arm.name.c_str(), "nearest (seed 0.05) vs KDL NR_JL");
-        printRatio(medianNs(solverBenchName(SolverOp::Nearest, arm)),
-                   medianNs(solverPeerBenchName(SolverPeerOp::NrJlNear, arm)), "<= 0.2");
+        std::printf("%-10s %-34s", arm.name.c_str(), "all solutions vs KDL FK");
+        printRatio(all, peerFk, spherical ? "<= 2.0" : "<= 2.5");
+        std::printf("%-10s %-34s", arm.name.c_str(), "nearest (seed 0.05) vs KDL FK");
+        printRatio(nearest, peerFk, "<= 1.5");
+        std::printf("%-10s %-34s", arm.name.c_str(), "forward kinematics vs KDL FK");
+        printRatio(medianNs(solverBenchName(SolverOp::Forward, arm)), peerFk, "<= 0.25");
         const double b1 = medianNs(solverBenchName(SolverOp::Batch1, arm));
         const double b2 = medianNs(solverBenchName(SolverOp::Batch2, arm));
         std::printf("%-10s %-34s", arm.name.c_str(), "batch: 2 threads vs 1 thread");
         if (b1 > 0.0 && b2 > 0.0) {
-            std::printf(" %10.2f %10.2f %8.2f  >= 1.8 (gain)\n", b2 / 1000.0, b1 / 1000.0, b1 / b2);
+            std::printf(" %10.3f %10.3f %8.2f  >= 1.9 (gain)\n", b2 / 1000.0, b1 / 1000.0, b1 / b2);
         } else {
-            std::printf(" %10s %10s %8s  >= 1.8 (gain)\n", "-", "-", "-");
+            std::printf(" %10s %10s %8s  >= 1.9 (gain)\n", "-", "-", "-");
         }
+        std::printf("%-10s %-34s", arm.name.c_str(), "all solutions vs KDL LMA from zeros");
+        printRatio(all, medianNs(solverPeerBenchName(SolverPeerOp::LmaZero, arm)), "");
+        std::printf("%-10s %-34s", arm.name.c_str(), "nearest (seed 0.05) vs KDL NR_JL");
+        printRatio(nearest, medianNs(solverPeerBenchName(SolverPeerOp::NrJlNear, arm)), "");
     }
     std::printf("\nComplete solver, per arm: typed back = the typed vector (1e-6) among the solutions; "
                 "median = per-pose median of solveAll (best of 5), us.\n");

@@ -1,6 +1,7 @@
-//! The peer library on each real test arm: Levenberg-Marquardt from all
-//! zeros, and from the near seed Newton-Raphson with joint limits +-10 and
-//! Levenberg-Marquardt, with the tolerances of the engine's own comparison.
+//! The peer library on each real test arm: its recursive forward kinematics
+//! on the typed vectors, Levenberg-Marquardt from all zeros, and from the
+//! near seed Newton-Raphson with joint limits +-10 and Levenberg-Marquardt,
+//! with the tolerances of the engine's own comparison.
 
 #include <benchmark/benchmark.h>
 
@@ -78,6 +79,7 @@ struct Peer {
     std::vector<KDL::JntArray> near, typed;
     KDL::JntArray zeros = filled(0.0);
     KDL::JntArray out = filled(0.0);
+    KDL::Frame pose;
 
     explicit Peer(const SolverArmSet& arm) : chain(chainOf(arm.description)) {
         for (std::size_t i = 0; i < arm.targets.size(); ++i) {
@@ -91,6 +93,7 @@ struct Peer {
         switch (op) {
             case SolverPeerOp::LmaZero: return lma.CartToJnt(zeros, goals[i], out);
             case SolverPeerOp::NrJlNear: return nrjl.CartToJnt(near[i], goals[i], out);
+            case SolverPeerOp::Fk: return fk.JntToCart(typed[i], pose);
             default: return lma.CartToJnt(near[i], goals[i], out);
         }
     }
@@ -103,6 +106,7 @@ void sweep(benchmark::State& st, SolverPeerOp op, const SolverArmSet* arm) {
             int r = peer->run(op, i);
             benchmark::DoNotOptimize(r);
             benchmark::DoNotOptimize(peer->out.data);
+            benchmark::DoNotOptimize(peer->pose);
         }
     }
     st.SetItemsProcessed(st.iterations() * static_cast<long>(peer->goals.size()));
@@ -112,6 +116,7 @@ const char* opName(SolverPeerOp op) {
     switch (op) {
         case SolverPeerOp::LmaZero: return "KDL_LMA_from_zeros";
         case SolverPeerOp::NrJlNear: return "KDL_NR_JL_near";
+        case SolverPeerOp::Fk: return "KDL_FK";
         default: return "KDL_LMA_near";
     }
 }
@@ -125,7 +130,7 @@ std::string solverPeerBenchName(SolverPeerOp op, const SolverArmSet& arm) {
 void registerSolverPeerBenchmarks() {
     KDL::epsilon = kPeerZero;
     for (const SolverArmSet& arm : solverArmSets()) {
-        for (const SolverPeerOp op : {SolverPeerOp::LmaZero, SolverPeerOp::NrJlNear}) {
+        for (const SolverPeerOp op : {SolverPeerOp::LmaZero, SolverPeerOp::NrJlNear, SolverPeerOp::Fk}) {
             benchmark::RegisterBenchmark(solverPeerBenchName(op, arm).c_str(), sweep, op, &arm);
         }
     }

@@ -6,25 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_poses.hpp"
-#include "solver/solver.hpp"
+#include "bench/solver_sets.hpp"
 
 namespace kin::bench {
 
-//! One arm and its seeded poses (kSetSize of them, uniform in [-pi, pi]^6).
-struct SolverArmSet {
-    std::string name;   //!< short label for the tables
-    std::string title;  //!< the arm's geometry
-    ArmDescription description;
-    std::vector<Joints> typed;
-    std::vector<Joints> near;  //!< typed moved by kNearOffset in every joint
-    std::vector<Frame> targets;
-};
-
-const std::vector<SolverArmSet>& solverArmSets();
-
-enum class SolverOp { All, Nearest, Batch1, Batch2 };
-enum class SolverPeerOp { LmaZero, NrJlNear, LmaNear };
+//! Forward: the public Model::forward on the typed vectors.
+enum class SolverOp { All, Nearest, Forward, Batch1, Batch2 };
+//! Fk: the peer's recursive forward kinematics on the typed vectors.
+enum class SolverPeerOp { LmaZero, NrJlNear, LmaNear, Fk };
 
 std::string solverBenchName(SolverOp op, const SolverArmSet& arm);
 std::string solverPeerBenchName(SolverPeerOp op, const SolverArmSet& arm);

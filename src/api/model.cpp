@@ -7,17 +7,11 @@
 
 #include "api/model_access.hpp"
 #include "numeric/frame.hpp"
+#include "solver/chain.hpp"
 
 namespace armkin {
 
 namespace {
-
-//! Forward kinematics into fk (every link frame moved) and the tool pose.
-void toolPose(const kin::SolverModel& m, kin::FkData& fk, const Joints& q, Pose& out) {
-    kin::EulerZYZ euler;
-    kin::analys(m.model, fk, m.model.DOF, q.data(), out.position, euler);
-    out = kin::poseOf({fk.fkAxisX, fk.fkAxisY, fk.fkAxisZ, out.position});
-}
 
 void fail(SolveResult& out, Status why) {
     out.count = 0;
@@ -76,23 +70,22 @@ bool Model::wristCentre(Vec3& out) const noexcept {
 
 Status Model::forward(const Joints& q, Pose& out) const noexcept {
     if (!impl_->ready) return Status::NoArm;
-    kin::FkData fk;
-    toolPose(impl_->solver, fk, q, out);
+    out = kin::poseOf(kin::solver::toolFrame(impl_->solver, q));
     return Status::Ok;
 }
 
 Status Model::frames(const Joints& q, std::array<Pose, 8>& out) const noexcept {
     if (!impl_->ready) return Status::NoArm;
-    kin::FkData fk;
-    Pose tool;
-    toolPose(impl_->solver, fk, q, tool);  // also moves every link frame by its joint
+    std::array<kin::Frame, 6> moved;
+    kin::solver::movedLinks(impl_->solver, q, moved);
+    const kin::Frame tool = kin::solver::toolFrame(impl_->solver, q);
     kin::Frame f = impl_->solver.model.baseFrame;
     out[0] = kin::poseOf(f);
     for (int k = 0; k < 6; ++k) {
-        f = kin::frameMul(f, fk.movedFrames[k]);
+        f = kin::frameMul(f, moved[k]);
         out[k + 1] = kin::poseOf(f);
     }
-    out[7] = tool;
+    out[7] = kin::poseOf(tool);
     return Status::Ok;
 }
 

@@ -1,8 +1,10 @@
-//! Many poses at once: contiguous slices of the targets, one workspace per
-//! thread. Each pose is solved on its own by the same code, so the results
-//! do not depend on how the targets were split.
+//! Many poses at once: the threads take the targets in small chunks from a
+//! shared counter, each with a workspace of its own. Each pose is solved on
+//! its own by the same code, so the results do not depend on which thread
+//! took it or on how many there are.
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -13,11 +15,22 @@ namespace kin {
 
 namespace {
 
-int solveSlice(const SolverModel& model, SolverWorkspace& ws, std::span<const Frame> targets,
-               const SolveOptions& options, std::span<SolveResult> out) {
+//! Poses a thread takes at a time: small enough to even out threads that
+//! start late or run slower, large enough that the counter costs nothing.
+constexpr std::size_t kChunk = 8;
+
+//! Solves chunks of targets until none is left; returns how many it solved
+//! (at least one solution each).
+int solveChunks(const SolverModel& model, SolverWorkspace& ws, std::span<const Frame> targets,
+                const SolveOptions& options, std::span<SolveResult> out, std::atomic<std::size_t>& next) {
     int solved = 0;
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        solved += solveAll(model, ws, targets[i], options, out[i]) > 0;
+    for (;;) {
+        const std::size_t begin = next.fetch_add(kChunk, std::memory_order_relaxed);
+        if (begin >= targets.size()) break;
+        const std::size_t end = std::min(begin + kChunk, targets.size());
+        for (std::size_t i = begin; i < end; ++i) {
+            solved += solveAll(model, ws, targets[i], options, out[i]) > 0;
+        }
     }
     return solved;
 }
@@ -28,25 +41,24 @@ int solveBatch(const SolverModel& model, std::span<const Frame> targets,
                const SolveOptions& options, std::span<SolveResult> out, int threads) {
     if (!model.valid || out.size() < targets.size()) return -1;
     const std::size_t n = targets.size();
+    const std::size_t chunks = (n + kChunk - 1) / kChunk;
     const std::size_t t = std::clamp<std::size_t>(threads < 1 ? 1 : static_cast<std::size_t>(threads),
-                                                  1, std::max<std::size_t>(n, 1));
+                                                  1, std::max<std::size_t>(chunks, 1));
+    // The workspaces are made here, so that a failed allocation reaches
+    // the caller rather than ending a thread.
     std::vector<std::unique_ptr<SolverWorkspace>> spaces;
     spaces.reserve(t);
     for (std::size_t k = 0; k < t; ++k) {
         spaces.push_back(std::make_unique<SolverWorkspace>());
         prepareWorkspace(model, *spaces.back());
     }
+    std::atomic<std::size_t> next{0};
     std::vector<int> solved(t, 0);
-    auto slice = [&](std::size_t k) {
-        const std::size_t begin = n * k / t;
-        const std::size_t end = n * (k + 1) / t;
-        solved[k] = solveSlice(model, *spaces[k], targets.subspan(begin, end - begin), options,
-                               out.subspan(begin, end - begin));
-    };
+    auto work = [&](std::size_t k) { solved[k] = solveChunks(model, *spaces[k], targets, options, out, next); };
     std::vector<std::thread> pool;
     pool.reserve(t - 1);
-    for (std::size_t k = 1; k < t; ++k) pool.emplace_back(slice, k);
-    slice(0);
+    for (std::size_t k = 1; k < t; ++k) pool.emplace_back(work, k);
+    work(0);
     for (std::thread& th : pool) th.join();
     int total = 0;
     for (int s : solved) total += s;

@@ -4,24 +4,43 @@
 
 #include "arm/forward_kinematics.hpp"
 #include "numeric/frame.hpp"
+#include "numeric/sincos.hpp"
 
 namespace kin::solver {
 
 void moveJoint(Frame& F, char type, double q) {
     if (type == 'R') {
-        const double c = std::cos(q);
-        const double s = std::sin(q);
-        const Vec3 X = F.X;
-        F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
-        F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
+        turnFrame(F, {std::cos(q), std::sin(q)});
     } else {
         F.O = {F.O.x + q * F.X.x, F.O.y + q * F.X.y, F.O.z + q * F.X.z};
     }
 }
 
 double jointGap(char type, double a, double b) {
-    const double d = a - b;
-    return type == 'R' ? std::fabs(std::remainder(d, kFullTurn)) : std::fabs(d);
+    const double d = std::fabs(a - b);
+    if (type != 'R' || d <= 0.5 * kFullTurn) return d;
+    // Up to 1.5 turns the remainder is d less one turn, exactly.
+    if (d < 4.0) return std::fabs(d - kFullTurn);
+    return std::fabs(std::remainder(d, kFullTurn));
+}
+
+void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from,
+               const Frame* before) {
+    for (int k = from; k < 6; ++k) {
+        Frame F = k == from && before != nullptr ? *before
+                  : k == 0                       ? m.base0
+                                                 : frameMul(c.joint[k - 1], m.model.linkFrames[k]);
+        if (m.model.jointTypes[k] == 'R') {
+            turnFrame(F, t[k]);
+        } else {
+            F.O = {F.O.x + q[k] * F.X.x, F.O.y + q[k] * F.X.y, F.O.z + q[k] * F.X.z};
+        }
+        c.joint[k] = F;
+    }
+    const Frame& F = c.joint[5];
+    c.toolPos = frameApplyPoint(F, m.toolPoint);
+    c.toolAxes = {frameApplyVector(F, m.toolRot.X), frameApplyVector(F, m.toolRot.Y),
+                  frameApplyVector(F, m.toolRot.Z)};
 }
 
 void chainPose(const SolverModel& m, const Joints& q, ChainPose& c) {
@@ -48,6 +67,59 @@ void chainPoseFk(const SolverModel& m, FkData& fk, const Joints& q, const Frame&
     c.toolAxes = {frameApplyVector(F, m.toolRot.X), frameApplyVector(F, m.toolRot.Y),
                   frameApplyVector(F, m.toolRot.Z)};
     residualsFromFk(m, fk, target, positionError, rotationError);
+}
+
+void toolResiduals(const ChainPose& c, const Frame& target, double& positionError, double& rotationError) {
+    positionError = vecNorm(sub3(c.toolPos, target.O));
+    const Vec3 dX = sub3(c.toolAxes.X, target.X);
+    const Vec3 dY = sub3(c.toolAxes.Y, target.Y);
+    const Vec3 dZ = sub3(c.toolAxes.Z, target.Z);
+    const double frobenius = std::sqrt(dot3(dX, dX) + dot3(dY, dY) + dot3(dZ, dZ));
+    rotationError = angleFromFrobenius(frobenius);
+    if (!std::isfinite(positionError) || !std::isfinite(rotationError)) {
+        positionError = rotationError = 1e300;
+    }
+}
+
+Frame toolFrame(const SolverModel& m, const Joints& q) {
+    const ArmModel& a = m.model;
+    Vec3 p = a.toolPoint;
+    Vec3 X = a.toolAxisX;
+    Vec3 Y = a.toolAxisY;
+    for (int k = 5; k >= 0; --k) {
+        const Frame& L = a.linkFrames[k];
+        if (a.jointTypes[k] == 'R') {
+            // Turn the three about Z, then carry them through the link.
+            double s, c;
+            sinCos(q[k], s, c);
+            p = {c * p.x - s * p.y, s * p.x + c * p.y, p.z};
+            X = {c * X.x - s * X.y, s * X.x + c * X.y, X.z};
+            Y = {c * Y.x - s * Y.y, s * Y.x + c * Y.y, Y.z};
+        } else {
+            p = {p.x + q[k], p.y, p.z};
+        }
+        p = frameApplyPoint(L, p);
+        X = frameApplyVector(L, X);
+        Y = frameApplyVector(L, Y);
+    }
+    p = frameApplyPoint(a.baseFrame, p);
+    X = frameApplyVector(a.baseFrame, X);
+    Y = frameApplyVector(a.baseFrame, Y);
+    return {X, Y, cross3(X, Y), p};
+}
+
+void movedLinks(const SolverModel& m, const Joints& q, std::array<Frame, 6>& moved) {
+    const ArmModel& a = m.model;
+    for (int k = 0; k < 6; ++k) {
+        moved[k] = a.linkFrames[k];
+        if (a.jointTypes[k] == 'R') {
+            JointTrig t;
+            sinCos(q[k], t.s, t.c);
+            turnFrame(moved[k], t);
+        } else {
+            moveJoint(moved[k], a.jointTypes[k], q[k]);
+        }
+    }
 }
 
 Frame armFrame(const SolverModel& m, double q0, double q1, double q2) {
@@ -105,7 +177,8 @@ void jacobian(const SolverModel& m, const ChainPose& c, Jacobian& J) {
 
 double volumeRatio(const Jacobian& Jin) {
     // Gaussian elimination with partial pivoting on a copy, columns
-    // normalised first so the ratio is the determinant.
+    // normalised first so the ratio is the determinant. Rows are swapped
+    // through the index row[], not moved.
     double A[6][6];
     for (int k = 0; k < 6; ++k) {
         double n = 0.0;
@@ -114,21 +187,22 @@ double volumeRatio(const Jacobian& Jin) {
         const double inv = 1.0 / std::sqrt(n);
         for (int r = 0; r < 6; ++r) A[r][k] = Jin[k][r] * inv;
     }
+    int row[6] = {0, 1, 2, 3, 4, 5};
     double det = 1.0;
     for (int col = 0; col < 6; ++col) {
         int piv = col;
         for (int r = col + 1; r < 6; ++r) {
-            if (std::fabs(A[r][col]) > std::fabs(A[piv][col])) piv = r;
+            if (std::fabs(A[row[r]][col]) > std::fabs(A[row[piv]][col])) piv = r;
         }
-        if (A[piv][col] == 0.0) return 0.0;
-        if (piv != col) {
-            for (int j = 0; j < 6; ++j) std::swap(A[piv][j], A[col][j]);
-        }
-        det *= A[col][col];
-        const double inv = 1.0 / A[col][col];
+        const double* P = A[row[piv]];
+        if (P[col] == 0.0) return 0.0;
+        row[piv] = row[col];
+        det *= P[col];
+        const double inv = 1.0 / P[col];
         for (int r = col + 1; r < 6; ++r) {
-            const double f = A[r][col] * inv;
-            for (int j = col; j < 6; ++j) A[r][j] -= f * A[col][j];
+            double* R = A[row[r]];
+            const double f = R[col] * inv;
+            for (int j = col; j < 6; ++j) R[j] -= f * P[j];
         }
     }
     return std::fabs(det);
@@ -153,10 +227,21 @@ Axes rotZAxes(double t) {
     return {{c, s, 0.0}, {-s, c, 0.0}, {0.0, 0.0, 1.0}};
 }
 
-int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t) {
-    const double r = std::sqrt(a * a + b * b);
+CosSinEquation cosSinEquation(double a, double b) {
+    CosSinEquation e;
+    e.a = a;
+    e.b = b;
+    e.r = std::sqrt(a * a + b * b);
+    e.phi = std::atan2(b, a);  // a cos t + b sin t = r cos(t - phi)
+    e.cp = a / e.r;
+    e.sp = b / e.r;
+    return e;
+}
+
+int solveCosSin(const CosSinEquation& e, double c, double slack, std::array<double, 2>& t,
+                std::array<JointTrig, 2>& cs) {
+    const double r = e.r;
     if (!(r > 1e-14)) return -1;
-    const double phi = std::atan2(b, a);  // a cos t + b sin t = r cos(t - phi)
     double k = c / r;
     if (!std::isfinite(k)) return 0;
     if (std::fabs(k) > 1.0) {
@@ -164,18 +249,43 @@ int solveCosSin(double a, double b, double c, double slack, std::array<double, 2
         k = k > 0.0 ? 1.0 : -1.0;
     }
     const double d = std::acos(k);
-    t[0] = phi + d;
+    const double cp = e.cp, sp = e.sp;                    // cos phi, sin phi
+    const double sd = std::sqrt((1.0 - k) * (1.0 + k));  // sin d; cos d = k
+    t[0] = e.phi + d;
+    cs[0] = {cp * k - sp * sd, sp * k + cp * sd};
     if (d == 0.0 || d == M_PI) return 1;
-    t[1] = phi - d;
+    t[1] = e.phi - d;
+    cs[1] = {cp * k + sp * sd, sp * k - cp * sd};
     return 2;
 }
 
-bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle) {
+int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t,
+                std::array<JointTrig, 2>& cs) {
+    const double r = std::sqrt(a * a + b * b);
+    if (!(r > 1e-14)) return -1;
+    return solveCosSin(cosSinEquation(a, b), c, slack, t, cs);
+}
+
+int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t) {
+    std::array<JointTrig, 2> cs;
+    return solveCosSin(a, b, c, slack, t, cs);
+}
+
+bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle, JointTrig& cs) {
     const double nu = std::sqrt(u.x * u.x + u.y * u.y);
     const double nv = std::sqrt(v.x * v.x + v.y * v.y);
     if (!(nu > tiny) || !(nv > tiny)) return false;
-    angle = std::atan2(u.x * v.y - u.y * v.x, u.x * v.x + u.y * v.y);
+    const double cross = u.x * v.y - u.y * v.x;
+    const double dot = u.x * v.x + u.y * v.y;
+    angle = std::atan2(cross, dot);
+    const double h = nu * nv;
+    cs = {dot / h, cross / h};
     return true;
+}
+
+bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle) {
+    JointTrig cs;
+    return planarTurn(u, v, tiny, angle, cs);
 }
 
 }  // namespace kin::solver

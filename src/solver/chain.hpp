@@ -17,6 +17,14 @@ inline constexpr double kFullTurn = 2.0 * M_PI;
 //! Frame F followed by joint motion q of the given letter: a turn about F's
 //! Z axis ('R') or a slide along its X axis.
 void moveJoint(Frame& F, char type, double q);
+//! F turned about its Z axis by the angle whose cosine and sine are t.
+inline void turnFrame(Frame& F, const JointTrig& t) {
+    const double c = t.c;
+    const double s = t.s;
+    const Vec3 X = F.X;
+    F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
+    F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
+}
 
 //! How far apart two values of one joint are: modulo a whole turn for a
 //! turning joint ('R').
@@ -29,7 +37,7 @@ struct ChainPose {
     Axes toolAxes{};
 };
 
-//! Fills c for joint vector q.
+//! Fills c for joint vector q (the polish's chain: std::cos and std::sin).
 void chainPose(const SolverModel& m, const Joints& q, ChainPose& c);
 
 //! The same from the library's forward kinematics: moves the links into fk
@@ -39,6 +47,27 @@ void chainPose(const SolverModel& m, const Joints& q, ChainPose& c);
 //! (chainPoint, chainVector) on the same moved frames.
 void chainPoseFk(const SolverModel& m, FkData& fk, const Joints& q, const Frame& target,
                  ChainPose& c, double& positionError, double& rotationError);
+
+//! The closed-form candidates' check: fills c.joint[from..5] and the tool
+//! for joint vector q whose turns are t (c.joint[0..from-1] must already
+//! hold the frames of the same q and t). Each frame is the one before times
+//! the link frame, then the joint's motion; before, when given, is that
+//! product for joint from, already formed.
+void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from,
+               const Frame* before = nullptr);
+
+//! The reported residuals of the tool held in c against target: position
+//! distance and rotation angle (accurate at small angles, and measuring the
+//! distance to a target rotation that is not quite one).
+void toolResiduals(const ChainPose& c, const Frame& target, double& positionError, double& rotationError);
+
+//! The tool pose of q, world coordinates (public forward kinematics): the
+//! tool point and axes turned by each joint and carried through its link
+//! frame, from the last joint to the base (the console's analys takes the
+//! same path through frames it moves first).
+Frame toolFrame(const SolverModel& m, const Joints& q);
+//! Each link frame moved by its joint (public Model::frames).
+void movedLinks(const SolverModel& m, const Joints& q, std::array<Frame, 6>& moved);
 
 //! Frame after joints 0..2 have moved (joint frame 2), world coordinates.
 Frame armFrame(const SolverModel& m, double q0, double q1, double q2);
@@ -67,6 +96,11 @@ void jacobian(const SolverModel& m, const ChainPose& c, Jacobian& J);
 //! |det J| / product of column norms, in [0, 1]: 0 on a singularity.
 double volumeRatio(const Jacobian& J);
 
+//! Whether the pose held in c is singular: volumeRatio of its Jacobian
+//! below tolerance (singular.cpp; the closed-form families settle most
+//! poses from two 3x3 determinants first).
+bool singularAt(const SolverModel& m, const ChainPose& c, double tolerance);
+
 //! The rotation part of a frame product and its pieces.
 Axes mulAxes(const Axes& A, const Axes& B);
 Axes transposeAxes(const Axes& A);
@@ -78,9 +112,21 @@ Axes rotZAxes(double t);
 //! sqrt(a^2 + b^2)) is taken as touching it: one root, returned once.
 //! Returns -1 when a and b both vanish (every angle or none).
 int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t);
+//! The same, also writing the cosine and sine of each root, formed from
+//! a / r, b / r, c / r and sqrt(1 - (c / r)^2) rather than from the angle.
+int solveCosSin(double a, double b, double c, double slack, std::array<double, 2>& t,
+                std::array<JointTrig, 2>& cs);
+//! The same for an equation whose a and b are fixed (e, from
+//! cosSinEquation): the same roots, without forming r and phi again.
+int solveCosSin(const CosSinEquation& e, double c, double slack, std::array<double, 2>& t,
+                std::array<JointTrig, 2>& cs);
+CosSinEquation cosSinEquation(double a, double b);
 
 //! The turn about Z that carries the xy-part of u onto that of v; false
 //! when either is within tiny of the axis.
 bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle);
+//! The same, also writing the turn's cosine and sine (from the dot and
+//! cross products).
+bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle, JointTrig& cs);
 
 }  // namespace kin::solver

@@ -24,6 +24,11 @@ struct Solve {
     SolverWorkspace& ws;
     const Frame& target;
     const SolveOptions& options;
+    //! Only the candidate nearest options.seed (weighted distance of its
+    //! copies inside the limits) is wanted: a family may leave out an arm
+    //! branch whose joints 0..2 alone lie farther than a candidate it has
+    //! already appended.
+    bool nearestOnly = false;
 };
 
 //! The candidates of one arm family: appends joint vectors for s.target to
@@ -31,6 +36,10 @@ struct Solve {
 //! lies beyond the arm (no candidate at all), true otherwise, even if some
 //! branches were lost.
 using CandidateFamily = bool (*)(Solve& s);
+
+//! Fills m.closed from the arm and what classification found
+//! (solver_constants.cpp).
+void deriveClosedForms(SolverModel& m);
 
 //! The family that solves arms of this kind: the one place families are
 //! listed.
@@ -68,6 +77,16 @@ void buildElimination(const SolverModel& m, LoopCut& best);
 //! arms.
 bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o);
 
+//! One branch of joints 0..2 from a closed form: the angles, their turns
+//! and the world frames after each joint (the solver's chain).
+struct ArmRoot {
+    std::array<double, 3> q{};
+    std::array<JointTrig, 3> t{};
+    std::array<Frame, 3> joint{};
+};
+//! Up to four.
+using ArmBranches = std::array<ArmRoot, 4>;
+
 //! The wrist joints 3..5 that give the last joint frame rotation R5 (world)
 //! once joints 0..2 have put joint frame 2 at rotation R2 (world), for a
 //! spherical or any other wrist of three turning joints. Appends each
@@ -75,9 +94,12 @@ bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o);
 //! axes line up takes q3 from the seed.
 void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, const Axes& R2,
                  const Axes& R5, const SolveOptions& o);
+//! The same for an arm branch found with its turns and frames: appends each
+//! candidate with its turns, and prefix (the index of the branch's frames
+//! in ws.candidates, or -1).
+void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, int prefix,
+                 const Axes& R5, const SolveOptions& o);
 
-//! Up to four (q0, q1, q2).
-using ArmBranches = std::array<std::array<double, 3>, 4>;
 
 //! Arm-joint branches gathered from several solves, near-duplicates dropped.
 struct ArmList {
@@ -91,8 +113,8 @@ struct ArmList {
 
 //! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
 //! for three turning joints with axes 1 and 2 parallel (SolverModel::
-//! shoulderParallel). A point on joint 0's axis takes q0 from the seed.
-//! Returns how many were written.
+//! shoulderParallel), with their turns and frames. A point on joint 0's
+//! axis takes q0 from the seed. Returns how many were written.
 int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o,
                      ArmBranches& out);
 
@@ -122,11 +144,14 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
 //! Moves every turning joint of q to its copy nearest the seed.
 void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q);
 
-//! One candidate to a solution: nearest copies, polish, singular test (a
-//! singular one is settled on its family's member nearest the seed),
-//! residuals and status. False when the polish does not meet the tolerances.
+//! Candidate i of ws.candidates to a solution: nearest copies, the check
+//! (forward kinematics against the target; a candidate with turns continues
+//! the chain from its recorded frames), polish when the check misses,
+//! singular test (a singular one is settled on its family's member nearest
+//! the seed), residuals and status. False when the polish does not meet
+//! the tolerances.
 bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                     const SolveOptions& o, Joints q, bool wristFree, Solution& s);
+                     const SolveOptions& o, int i, Solution& s);
 
 //! Whether two solutions are one (singular ones within a looser margin).
 bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a, const Solution& b);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "numeric/round.hpp"
 #include "solver/internal.hpp"
 
 namespace kin::solver {
@@ -52,7 +53,13 @@ bool nearestCopy(const SolverModel& m, const SolveOptions& o, int k, double& v) 
     const double lo = o.limits.lower[k];
     const double hi = o.limits.upper[k];
     if (!turning(m, k)) return inside(v, lo, hi);
-    double x = v + kFullTurn * std::nearbyint((o.seed[k] - v) / kFullTurn);
+    double x = v + kFullTurn * nearestInteger((o.seed[k] - v) / kFullTurn);
+    if (lo == -JointLimits::kNone && hi == JointLimits::kNone) {
+        // No bounds: the copy nearest the seed (what the tests below keep).
+        if (std::isnan(x)) return false;
+        v = x;
+        return true;
+    }
     // The copy nearest the seed may lie outside; the nearest one inside is
     // then the first whole turn back towards the limits.
     if (x < lo - kEdge) x += kFullTurn * std::ceil((lo - kEdge - x) / kFullTurn);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "numeric/frame.hpp"
+#include "numeric/sincos.hpp"
 #include "solver/internal.hpp"
 
 namespace kin::solver {
@@ -14,9 +15,11 @@ namespace {
 
 constexpr double kSlack = 1e-9;  //!< relative: a tangent root counts once
 
-Frame turned(const Frame& L, double q) {
-    const Axes A = mulAxes({L.X, L.Y, L.Z}, rotZAxes(q));
-    return {A.X, A.Y, A.Z, L.O};
+//! An angle taken from the seed, with its turn.
+JointTrig turnOf(double q) {
+    JointTrig t;
+    sinCos(q, t.s, t.c);
+    return t;
 }
 
 }  // namespace
@@ -26,44 +29,61 @@ int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const S
     const ArmModel& a = m.model;
     const Frame& L1 = a.linkFrames[1];
     const Frame& L2 = a.linkFrames[2];
-    const Frame base0 = frameMul(a.baseFrame, a.linkFrames[0]);
+    const Frame& base0 = m.base0;
     const Vec3& n = L1.Z;
     // Height of w along n in joint frame 0, the same for every q1, q2.
-    const double h = dot3(n, frameApplyPoint(frameMul(L1, L2), w));
+    const double h = m.closed.shoulderHeight;
     const Vec3 P = frameInvApplyPoint(base0, p);
     const double ca = n.x * P.x + n.y * P.y;
     const double cb = n.x * P.y - n.y * P.x;
     const double cc = h - n.z * P.z;
     std::array<double, 2> q0s{};
+    std::array<JointTrig, 2> t0s{};
     int n0 = 0;
     if (std::hypot(ca, cb) <= 1e-12 * m.scale) {
         // The point lies on joint 0's axis: q0 is free, the seed's value
         // stands for the family.
         if (std::fabs(cc) <= kSlack * m.scale) {
             q0s[0] = o.seed[0];
+            t0s[0] = turnOf(o.seed[0]);
             n0 = 1;
         }
     } else {
-        n0 = solveCosSin(ca, cb, cc, kSlack, q0s);
+        n0 = solveCosSin(ca, cb, cc, kSlack, q0s, t0s);
     }
     int count = 0;
     const Vec3& A = L2.O;
-    const double beta = std::atan2(L2.X.y, L2.X.x);
+    const double beta = m.closed.turn2;
+    const JointTrig& tb = m.closed.turn2Trig;
     for (int i = 0; i < n0; ++i) {
-        const Frame F1 = frameMul(turned(base0, q0s[i]), L1);
+        Frame F0 = base0;
+        turnFrame(F0, t0s[i]);
+        const Frame F1 = frameMul(F0, L1);  // joint frame 1 before q1 turns
         const Vec3 V = frameInvApplyPoint(F1, p);
         // |A + Rz(phi) w|^2 = |V|^2 in the plane of joint 1, phi = beta + q2.
         std::array<double, 2> phis{};
-        const int n2 = solveCosSin(2.0 * (A.x * w.x + A.y * w.y), 2.0 * (A.y * w.x - A.x * w.y),
+        std::array<JointTrig, 2> tphis{};
+        const int n2 = solveCosSin(m.closed.shoulderReach,
                                    V.x * V.x + V.y * V.y - (A.x * A.x + A.y * A.y) -
                                        (w.x * w.x + w.y * w.y),
-                                   kSlack, phis);
+                                   kSlack, phis, tphis);
         for (int j = 0; j < n2; ++j) {
-            const double c = std::cos(phis[j]), s = std::sin(phis[j]);
+            const double c = tphis[j].c, s = tphis[j].s;
             const Vec3 r{A.x + c * w.x - s * w.y, A.y + s * w.x + c * w.y, 0.0};
+            ArmRoot& root = out[count++];
             double q1 = o.seed[1];
-            if (!planarTurn(r, V, 1e-12, q1)) q1 = o.seed[1];
-            out[count++] = {q0s[i], q1, std::remainder(phis[j] - beta, kFullTurn)};
+            JointTrig t1;
+            if (!planarTurn(r, V, 1e-12, q1, t1)) {
+                q1 = o.seed[1];
+                t1 = turnOf(q1);
+            }
+            root.q = {q0s[i], q1, std::remainder(phis[j] - beta, kFullTurn)};
+            root.t = {t0s[i], t1, JointTrig{c * tb.c + s * tb.s, s * tb.c - c * tb.s}};
+            root.joint[0] = F0;
+            root.joint[1] = F1;
+            turnFrame(root.joint[1], t1);
+            root.joint[2] = frameMul(root.joint[1], L2);
+            turnFrame(root.joint[2], root.t[2]);
         }
     }
     return count;

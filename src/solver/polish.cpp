@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "numeric/round.hpp"
 #include "solver/internal.hpp"
 #include "solver/least_squares.hpp"
 
@@ -201,19 +202,45 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
 void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q) {
     for (int k = 0; k < 6; ++k) {
         if (m.model.jointTypes[k] == 'R') {
-            q[k] += kFullTurn * std::nearbyint((o.seed[k] - q[k]) / kFullTurn);
+            q[k] += kFullTurn * nearestInteger((o.seed[k] - q[k]) / kFullTurn);
         }
     }
 }
 
+namespace {
+
+//! The check of a candidate that carries its turns: the solver's chain from
+//! the recorded frames on, the residuals, and the polish's own test at its
+//! start (the twist within half the tolerances, the residuals within
+//! them). Writes p (no iterations); false when the candidate misses.
+bool checkTurns(const SolverModel& m, const CandidateSet& cs, int i, const Frame& target,
+                const SolveOptions& o, const Joints& q, Polished& p) {
+    if (const int k = cs.prefix[i]; k >= 0) {
+        const CandidateSet::Prefix& f = cs.prefixes[k];
+        for (int j = 0; j < f.depth; ++j) p.pose.joint[j] = f.joint[j];
+        chainPose(m, q, cs.turns[i], p.pose, f.depth, &f.next);
+    } else {
+        chainPose(m, q, cs.turns[i], p.pose, 0);
+    }
+    toolResiduals(p.pose, target, p.positionError, p.rotationError);
+    p.iterations = 0;
+    const Twist e = poseTwist(p.pose, target);
+    return norm3(e, 0) <= 0.5 * o.positionTolerance && norm3(e, 3) <= 0.5 * o.rotationTolerance &&
+           p.positionError <= o.positionTolerance && p.rotationError <= o.rotationTolerance;
+}
+
+}  // namespace
+
 bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                     const SolveOptions& o, Joints q, bool wristFree, Solution& s) {
+                     const SolveOptions& o, int i, Solution& s) {
+    const CandidateSet& cs = ws.candidates;
+    Joints q = cs.q[i];
     nearestCopies(m, o, q);
     Polished p;
-    if (!polish(m, ws, target, o, q, p)) return false;
-    Jacobian J;
-    jacobian(m, p.pose, J);
-    const bool singular = wristFree || volumeRatio(J) < o.singularTolerance;
+    if (!(cs.hasTurns[i] && checkTurns(m, cs, i, target, o, q, p)) && !polish(m, ws, target, o, q, p)) {
+        return false;
+    }
+    const bool singular = cs.wristFree[i] || singularAt(m, p.pose, o.singularTolerance);
     if (singular) {
         settleFamily(m, ws, target, o, q);
         nearestCopies(m, o, q);
@@ -245,7 +272,7 @@ void polishCandidates(Solve& solve, bool anyCandidate) {
     const CandidateSet& cs = ws.candidates;
     for (int i = 0; i < cs.count; ++i) {
         Solution s;
-        if (!finishCandidate(m, ws, target, o, cs.q[i], cs.wristFree[i], s)) continue;
+        if (!finishCandidate(m, ws, target, o, i, s)) continue;
         int same = -1;
         for (int k = 0; k < b.count && same < 0; ++k) {
             if (sameSolution(m, o, s, b.solutions[k])) same = k;

@@ -77,7 +77,7 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
     bool repaired = false;
     if (!admit(model, ws, given, options, &out, target, repaired)) return 0;
     solver::Solve solve{model, ws, target, options};
-    ws.candidates.count = 0;
+    ws.candidates.clear();
     const bool any = solver::candidateFamily(model.kind)(solve);
     solver::polishCandidates(solve, any);
     if (ws.branches.count == 0 && hasClosedForm(model.kind) &&
@@ -86,7 +86,7 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
         // cannot split, a reach limit, or an arm whose every pose is
         // singular. Numeric starts, unless the pose lies beyond reach (the
         // closed form's status then stands: no start could do better).
-        ws.candidates.count = 0;
+        ws.candidates.clear();
         solver::generalCandidates(solve);
         solver::polishCandidates(solve, any);
         if (ws.branches.count == 0 && !any) ws.branches.status = Status::OutOfReach;
@@ -111,45 +111,44 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& giv
     Frame target;
     bool repaired = false;
     if (!admit(model, ws, given, o, nullptr, target, repaired)) return 0;
-    if (model.kind != WristKind::General) {
-        // The closed-form candidates already sit on their branches to
-        // rounding: order them by their distance to the seed and polish
-        // only until the first one holds.
-        solver::Solve solve{model, ws, target, o};
-        ws.candidates.count = 0;
-        const bool any = solver::candidateFamily(model.kind)(solve);
+    // The closed-form candidates already sit on their branches to rounding:
+    // order them by their distance to the seed and polish only until the
+    // first one holds. The first pass lets the family leave out arm
+    // branches that cannot hold the nearest candidate; should that one not
+    // hold, the second pass takes every candidate.
+    for (const bool nearestOnly : {true, false}) {
+        if (model.kind == WristKind::General) break;
+        solver::Solve solve{model, ws, target, o, nearestOnly};
+        ws.candidates.clear();
+        if (!solver::candidateFamily(model.kind)(solve)) break;
         CandidateSet& cs = ws.candidates;
-        if (any) {
-            std::array<double, CandidateSet::kCapacity> dist{};
-            std::array<int, CandidateSet::kCapacity> order{};
-            int n = 0;
-            for (int i = 0; i < cs.count; ++i) {
-                Joints q = cs.q[i];
-                if (!solver::nearestInside(model, o, q)) continue;
-                const double d = solver::seedDistance(o, q, seed);
-                int j = n++;
-                while (j > 0 && dist[j - 1] > d) {
-                    dist[j] = dist[j - 1];
-                    order[j] = order[j - 1];
-                    --j;
-                }
-                dist[j] = d;
-                order[j] = i;
+        std::array<double, CandidateSet::kCapacity> dist{};
+        std::array<int, CandidateSet::kCapacity> order{};
+        int n = 0;
+        for (int i = 0; i < cs.count; ++i) {
+            Joints q = cs.q[i];
+            if (!solver::nearestInside(model, o, q)) continue;
+            const double d = solver::seedDistance(o, q, seed);
+            int j = n++;
+            while (j > 0 && dist[j - 1] > d) {
+                dist[j] = dist[j - 1];
+                order[j] = order[j - 1];
+                --j;
             }
-            for (int j = 0; j < n; ++j) {
-                Solution s;
-                if (!solver::finishCandidate(model, ws, target, o, cs.q[order[j]], cs.wristFree[order[j]], s)) {
-                    continue;
-                }
-                const Joints polished = s.joints;
-                if (!solver::nearestInside(model, o, s.joints)) continue;
-                if (s.joints != polished || repaired) {
-                    solver::poseResiduals(model, ws.fk, s.joints, given, s.positionError, s.rotationError);
-                }
-                out = s;
-                ws.branches.status = Status::Ok;
-                return 1;
+            dist[j] = d;
+            order[j] = i;
+        }
+        for (int j = 0; j < n && (j == 0 || !nearestOnly); ++j) {
+            Solution s;
+            if (!solver::finishCandidate(model, ws, target, o, order[j], s)) continue;
+            const Joints polished = s.joints;
+            if (!solver::nearestInside(model, o, s.joints)) continue;
+            if (s.joints != polished || repaired) {
+                solver::poseResiduals(model, ws.fk, s.joints, given, s.positionError, s.rotationError);
             }
+            out = s;
+            ws.branches.status = Status::Ok;
+            return 1;
         }
     }
     // Every branch, its copy nearest the seed first; on the stack, as only
@@ -183,12 +182,10 @@ int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& given
                 }
                 if (inside) {
                     solver::ChainPose c;
-                    solver::Jacobian J;
                     solver::chainPose(model, q, c);
-                    solver::jacobian(model, c, J);
                     out.joints = q;
                     solver::poseResiduals(model, ws.fk, q, given, out.positionError, out.rotationError);
-                    out.status = solver::volumeRatio(J) < options.singularTolerance
+                    out.status = solver::singularAt(model, c, options.singularTolerance)
                                      ? SolutionStatus::Singular
                                      : (iterations == 0 ? SolutionStatus::Exact : SolutionStatus::Converged);
                     return 1;

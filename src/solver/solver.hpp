@@ -29,6 +29,47 @@ enum class WristKind : unsigned char {
     General,        //!< no cut of the loop recovers the arm's poses: numeric starts and polish
 };
 
+//! Cosine and sine of one joint's turn; a sliding joint keeps (1, 0).
+struct JointTrig {
+    double c = 1.0;
+    double s = 0.0;
+};
+using ChainTrig = std::array<JointTrig, 6>;
+
+//! a cos t + b sin t = c for coefficients a, b fixed by the arm: the parts
+//! of its solution that do not depend on c (solver::solveCosSin).
+struct CosSinEquation {
+    double a = 0.0;
+    double b = 0.0;
+    double r = 0.0;    //!< sqrt(a^2 + b^2)
+    double phi = 0.0;  //!< atan2(b, a)
+    double cp = 1.0;   //!< a / r
+    double sp = 0.0;   //!< b / r
+};
+
+//! What the closed forms' equations keep of the arm: formed once, the same
+//! for every pose (solver_constants.cpp).
+struct ClosedFormConstants {
+    //! Wrist: z of L4 Rz(q4) L5.Z = a cos q4 + b sin q4 + tiltOffset.
+    CosSinEquation wristTilt;
+    double tiltOffset = 0.0;
+    //! Parallel shoulder: |A + Rz(phi) w| in the plane of joint 1, A = L2's
+    //! origin, w the wrist centre (joint frame 2).
+    CosSinEquation shoulderReach;
+    //! Three parallel axes: the same with w = L3's origin.
+    CosSinEquation elbowReach;
+    //! Height of the wrist centre (parallel shoulder) and of the point
+    //! where axes 4 and 5 meet (three parallel axes) along axis 1, joint
+    //! frame 0.
+    double shoulderHeight = 0.0;
+    double meetHeight = 0.0;
+    //! The turns about Z of link frames 2 and 3 (their angle and its
+    //! cosine and sine).
+    double turn2 = 0.0;
+    JointTrig turn2Trig{};
+    JointTrig turn3Trig{};
+};
+
 //! What the solver knows about one arm; written by buildSolverModel only.
 struct SolverModel {
     ArmModel model{};
@@ -37,6 +78,7 @@ struct SolverModel {
     WristKind kind = WristKind::General;
     double scale = 1.0;  //!< arm size: the reach of the zero pose plus one
     Axes toolRot{};      //!< tool axes in the last joint frame (Z = X x Y)
+    Frame base0{};       //!< the base frame times link frame 0: joint frame 0 before it moves
     Vec3 toolPoint{};    //!< tool point in the last joint frame
 
     // Spherical wrist.
@@ -53,6 +95,8 @@ struct SolverModel {
     double parallelTurn3 = 0.0;  //!< L3 rotation = Rz(parallelTurn3)
     Vec3 axisMeetLast{};         //!< where axes 4 and 5 meet, last joint frame
 
+    ClosedFormConstants closed{};
+
     // Elimination: where the loop is cut and its constant side.
     solver::LoopCut cut{};
 };
@@ -64,17 +108,63 @@ inline bool hasClosedForm(WristKind kind) {
     return kind == WristKind::Spherical || kind == WristKind::ParallelAxes;
 }
 
-//! Candidate joint vectors of one pose, before polish and selection.
+//! Candidate joint vectors of one pose, before polish and selection. A
+//! closed form also records the turns it found (the cosine and sine of each
+//! joint angle, to rounding those of the angle) and the world frames of the
+//! first joints, formed from those turns by the solver's chain and shared
+//! by the candidates of one arm branch: the check of such a candidate
+//! continues the chain from there.
 struct CandidateSet {
     static constexpr int kCapacity = 48;
+    static constexpr int kPrefixes = 12;
     std::array<Joints, kCapacity> q{};
     std::array<bool, kCapacity> wristFree{};  //!< built at a singular wrist
+    std::array<bool, kCapacity> hasTurns{};
+    std::array<ChainTrig, kCapacity> turns{};
+    //! Index into prefixes, or -1.
+    std::array<signed char, kCapacity> prefix{};
+    //! World frames after joints 0 .. depth-1, and joint frame depth
+    //! before its joint moves (the last one times the next link frame).
+    struct Prefix {
+        std::array<Frame, 3> joint{};
+        Frame next{};
+        int depth = 0;
+    };
+    std::array<Prefix, kPrefixes> prefixes{};
     int count = 0;
+    int prefixCount = 0;
+
+    void clear() {
+        count = 0;
+        prefixCount = 0;
+    }
     bool push(const Joints& j, bool free = false) {
         if (count >= kCapacity) return false;
         wristFree[count] = free;
+        hasTurns[count] = false;
+        prefix[count] = -1;
         q[count++] = j;
         return true;
+    }
+    //! A candidate with its turns t and the frames of prefix p (or -1).
+    bool push(const Joints& j, const ChainTrig& t, int p, bool free) {
+        if (count >= kCapacity) return false;
+        wristFree[count] = free;
+        hasTurns[count] = true;
+        turns[count] = t;
+        prefix[count] = static_cast<signed char>(p);
+        q[count++] = j;
+        return true;
+    }
+    //! Records the frames of one more prefix (joint[0 .. depth-1] and
+    //! next); returns its index, or -1 when full.
+    int addPrefix(const Frame* joint, int depth, const Frame& next) {
+        if (prefixCount >= kPrefixes) return -1;
+        Prefix& p = prefixes[prefixCount];
+        for (int k = 0; k < depth; ++k) p.joint[k] = joint[k];
+        p.next = next;
+        p.depth = depth;
+        return prefixCount++;
     }
 };
 

@@ -57,9 +57,8 @@ bool isUp(const Vec3& z, double tol) {
     return std::fabs(z.x) <= tol && std::fabs(z.y) <= tol && z.z > 0.0;
 }
 
-}  // namespace
-
-int buildSolverModel(const Kinematics& engine, SolverModel& out) {
+//! The arm's kind and the constants of its decomposition.
+int classify(const Kinematics& engine, SolverModel& out) {
     out = SolverModel{};
     out.model = engine.model;
     out.arm = engine.arm;
@@ -70,6 +69,7 @@ int buildSolverModel(const Kinematics& engine, SolverModel& out) {
     }
     out.toolRot = {a.toolAxisX, a.toolAxisY, cross3(a.toolAxisX, a.toolAxisY)};
     out.toolPoint = a.toolPoint;
+    out.base0 = frameMul(a.baseFrame, a.linkFrames[0]);
     out.valid = true;
 
     solver::ChainPose zero;
@@ -134,6 +134,14 @@ int buildSolverModel(const Kinematics& engine, SolverModel& out) {
     }
     solver::buildElimination(out, out.cut);
     out.kind = out.cut.usable ? WristKind::Elimination : WristKind::General;
+    return 1;
+}
+
+}  // namespace
+
+int buildSolverModel(const Kinematics& engine, SolverModel& out) {
+    if (!classify(engine, out)) return 0;
+    solver::deriveClosedForms(out);
     return 1;
 }
 

@@ -3,6 +3,8 @@
 //! turn the last frame into the target orientation.
 
 #include <cmath>
+#include <limits>
+#include <utility>
 
 #include "cases/case_solvers.hpp"
 #include "numeric/frame.hpp"
@@ -77,6 +79,31 @@ void onShoulderAxis(const SolverModel& m, SolverWorkspace& ws, const Vec3& cw, c
     }
 }
 
+//! The arm branches in ascending order of the seed distance of their
+//! joints 0..2 (copies inside the limits nearest the seed; infinite when a
+//! joint has none), a lower bound of their candidates' distances.
+void nearestFirst(const SolverModel& m, const SolveOptions& o, const ArmBranches& b, int n,
+                  std::array<int, 4>& order, std::array<double, 4>& armDistance) {
+    for (int i = 0; i < n; ++i) {
+        double d = 0.0;
+        for (int k = 0; k < 3; ++k) {
+            double v = b[i].q[k];
+            if (!nearestCopy(m, o, k, v)) {
+                d = std::numeric_limits<double>::infinity();
+                break;
+            }
+            d += o.weights[k] * (v - o.seed[k]) * (v - o.seed[k]);
+        }
+        armDistance[i] = d;
+    }
+    // Insertion sort: stable, and no buffer (std::stable_sort may allocate).
+    for (int i = 1; i < n; ++i) {
+        for (int j = i; j > 0 && armDistance[order[j - 1]] > armDistance[order[j]]; --j) {
+            std::swap(order[j - 1], order[j]);
+        }
+    }
+}
+
 }  // namespace
 
 void flangeOf(const SolverModel& m, const Frame& t, Axes& R5, Vec3& O5) {
@@ -97,27 +124,45 @@ bool sphericalCandidates(Solve& s) {
 
     ArmList arms;
     if (m.shoulderParallel) {
-        ArmBranches b{};
+        // The branches come with their turns and frames: each candidate's
+        // check continues the chain from joint frame 2.
+        ArmBranches b;
         const int n = parallelShoulder(m, cw, m.wristCentreArm, o, b);
-        for (int i = 0; i < n; ++i) arms.add(m, b[i], 0.0);
-    } else {
-        collectCase(m, ws, cw, arms);
-        if (arms.count < kMostBranches[m.arm.armCase & 7]) {
-            // The case solvers can drop a tangent root at a reach limit or a
-            // root of their quartic. Repeat with the wrist centre moved a
-            // little towards and away from joint frame 1, then search.
-            const Frame F1 =
-                frameMul(frameMul(m.model.baseFrame, m.model.linkFrames[0]), m.model.linkFrames[1]);
-            Vec3 d = sub3(cw, F1.O);
-            double dn = vecNorm(d);
-            if (!(dn > 1e-12)) {
-                d = F1.X;
-                dn = vecNorm(d);
+        std::array<int, 4> order{0, 1, 2, 3};
+        std::array<double, 4> armDistance{};
+        if (s.nearestOnly) nearestFirst(m, o, b, n, order, armDistance);
+        double best = std::numeric_limits<double>::infinity();
+        for (int j = 0; j < n; ++j) {
+            const int i = order[j];
+            if (s.nearestOnly && !(armDistance[i] <= best)) break;
+            if (!arms.add(m, b[i].q, 0.0)) continue;
+            const int first = ws.candidates.count;
+            const int prefix = ws.candidates.addPrefix(
+                b[i].joint.data(), 3, frameMul(b[i].joint[2], m.model.linkFrames[3]));
+            appendWrist(m, ws, b[i], prefix, R5, o);
+            for (int c = first; s.nearestOnly && c < ws.candidates.count; ++c) {
+                Joints q = ws.candidates.q[c];
+                if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
             }
-            const double step = kNudge * m.scale / dn;
-            for (const double sgn : {-1.0, 1.0}) collectCase(m, ws, add(cw, scaled(d, sgn * step)), arms);
-            if (arms.count < kMostBranches[m.arm.armCase & 7]) searchArm(m, cw, m.wristCentreArm, arms);
         }
+        return arms.count > 0 || ws.candidates.count > 0;
+    }
+    collectCase(m, ws, cw, arms);
+    if (arms.count < kMostBranches[m.arm.armCase & 7]) {
+        // The case solvers can drop a tangent root at a reach limit or a
+        // root of their quartic. Repeat with the wrist centre moved a
+        // little towards and away from joint frame 1, then search.
+        const Frame F1 =
+            frameMul(frameMul(m.model.baseFrame, m.model.linkFrames[0]), m.model.linkFrames[1]);
+        Vec3 d = sub3(cw, F1.O);
+        double dn = vecNorm(d);
+        if (!(dn > 1e-12)) {
+            d = F1.X;
+            dn = vecNorm(d);
+        }
+        const double step = kNudge * m.scale / dn;
+        for (const double sgn : {-1.0, 1.0}) collectCase(m, ws, add(cw, scaled(d, sgn * step)), arms);
+        if (arms.count < kMostBranches[m.arm.armCase & 7]) searchArm(m, cw, m.wristCentreArm, arms);
     }
     for (int i = 0; i < arms.count; ++i) {
         const auto& a = arms.q[i];
@@ -127,7 +172,7 @@ bool sphericalCandidates(Solve& s) {
     }
 
     // A wrist centre on joint 0's axis leaves q0 free: one representative.
-    if (!m.shoulderParallel && m.model.jointTypes[0] == 'R') {
+    if (m.model.jointTypes[0] == 'R') {
         const Frame F0 = frameMul(m.model.baseFrame, m.model.linkFrames[0]);
         const Vec3 r = sub3(cw, F0.O);
         const Vec3 off = sub3(r, scaled(F0.Z, dot3(r, F0.Z)));

@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "numeric/frame.hpp"
+#include "numeric/sincos.hpp"
 #include "solver/internal.hpp"
 
 namespace kin::solver {
@@ -52,6 +54,61 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, c
         const Axes N = mulAxes(transposeAxes(before5), Rw);
         const double q5 = std::atan2(N.X.y, N.X.x);
         ws.candidates.push({arm[0], arm[1], arm[2], q3, q4, q5}, free);
+    }
+}
+
+void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, int prefix,
+                 const Axes& R5, const SolveOptions& o) {
+    const Frame& L3 = m.model.linkFrames[3];
+    const Frame& L4 = m.model.linkFrames[4];
+    const Frame& L5 = m.model.linkFrames[5];
+    const Frame& F2 = arm.joint[2];
+    // Axis 5 (v) and the last frame's X axis (x) seen from joint frame 3
+    // before q3 turns: L3^T R2^T of their world directions.
+    const Vec3 v = frameInvApplyVector(L3, frameInvApplyVector(F2, R5.Z));
+    const Vec3 x = frameInvApplyVector(L3, frameInvApplyVector(F2, R5.X));
+    const Vec3& u = L5.Z;  // axis 5 in joint frame 4
+    // z of L4 Rz(q4) u must equal v.z.
+    const double k = m.closed.tiltOffset;
+    std::array<double, 2> q4s{};
+    std::array<JointTrig, 2> t4s{};
+    int n = solveCosSin(m.closed.wristTilt, v.z - k, kWristSlack, q4s, t4s);
+    if (n < 0) {
+        // Axis 5's tilt from axis 3 does not depend on q4: q4 is free.
+        q4s[0] = o.seed[4];
+        sinCos(q4s[0], t4s[0].s, t4s[0].c);
+        n = std::fabs(v.z - k) <= kWristSlack * (1.0 + std::fabs(k)) ? 1 : 0;
+    }
+    ChainTrig t{arm.t[0], arm.t[1], arm.t[2], JointTrig{}, JointTrig{}, JointTrig{}};
+    for (int i = 0; i < n; ++i) {
+        const JointTrig& t4 = t4s[i];
+        // Joint frame 4 after q4 turns, in joint frame 3 after q3.
+        Frame R4 = L4;
+        turnFrame(R4, t4);
+        const Vec3 w = frameApplyVector(R4, u);
+        double q3 = o.seed[3];
+        JointTrig t3;
+        const bool free = !planarTurn(w, v, kAlignedAxes, q3, t3);
+        if (free) {
+            q3 = o.seed[3];
+            sinCos(q3, t3.s, t3.c);
+        }
+        // The last frame's X axis seen from joint frame 5 before q5 turns:
+        // L5^T R4^T Rz(q3)^T x, whose turn about Z is q5.
+        const Vec3 x3{t3.c * x.x + t3.s * x.y, t3.c * x.y - t3.s * x.x, x.z};
+        const Vec3 x5 = frameInvApplyVector(L5, frameInvApplyVector(R4, x3));
+        const double q5 = std::atan2(x5.y, x5.x);
+        const double h5 = std::sqrt(x5.x * x5.x + x5.y * x5.y);
+        JointTrig t5;
+        if (h5 > 0.0) {
+            t5 = {x5.x / h5, x5.y / h5};
+        } else {
+            sinCos(q5, t5.s, t5.c);
+        }
+        t[3] = t3;
+        t[4] = t4;
+        t[5] = t5;
+        ws.candidates.push({arm.q[0], arm.q[1], arm.q[2], q3, q4s[i], q5}, t, prefix, free);
     }
 }
 
