@@ -17,15 +17,6 @@ namespace {
 
 using namespace kin::testing;
 
-double halton(int index, int base) {
-    double f = 1.0, r = 0.0;
-    for (int i = index; i > 0; i /= base) {
-        f /= base;
-        r += f * (i % base);
-    }
-    return r;
-}
-
 // Every solution of t reached by polishing `starts` fixed starts spread
 // over the joint box, duplicates merged: knows nothing of the elimination.
 std::vector<Joints> referenceSolutions(SolverRig& rig, const Frame& t, int starts) {
@@ -36,7 +27,7 @@ std::vector<Joints> referenceSolutions(SolverRig& rig, const Frame& t, int start
     for (int i = 1; i <= starts; ++i) {
         Joints q;
         for (int k = 0; k < 6; ++k) {
-            q[k] = (2.0 * halton(i, kPrimes[k]) - 1.0) * (rig.model.model.jointTypes[k] == 'R' ? M_PI : 0.5);
+            q[k] = (2.0 * solver::halton(i, kPrimes[k]) - 1.0) * (rig.model.model.jointTypes[k] == 'R' ? M_PI : 0.5);
         }
         int iterations = 0;
         if (!solver::polish(rig.model, rig.ws, t, o, q, iterations)) continue;
@@ -45,17 +36,6 @@ std::vector<Joints> referenceSolutions(SolverRig& rig, const Frame& t, int start
         if (!known) found.push_back(q);
     }
     return found;
-}
-
-bool regular(const SolverRig& rig, const Joints& q) {
-    solver::ChainPose c;
-    solver::Jacobian J;
-    solver::chainPose(rig.model, q, c);
-    solver::jacobian(rig.model, c, J);
-    for (auto& col : J) {
-        for (int r = 0; r < 3; ++r) col[r] /= rig.model.scale;
-    }
-    return solver::volumeRatio(J) > 1e-4;
 }
 
 // Residuals, no duplicates, every listed branch distinct.
@@ -91,7 +71,7 @@ TEST(Elimination, EveryArmKindAgainstTheReference) {
             if (arm.genericBranches > 0) {
                 EXPECT_LE(r.branches, arm.genericBranches);
             }
-            if (regular(rig, q)) {
+            if (regularPose(rig, q)) {
                 ++regularPoses;
                 regularTyped += contains(rig.model.model, r, q, 1e-6);
             }
@@ -144,7 +124,7 @@ TEST(Elimination, StrainedPoses) {
             do {
                 for (double& v : q) v = U(rng);
                 q[k] = M_PI;
-            } while (!regular(rig, q) && ++tries < 50);
+            } while (!regularPose(rig, q) && ++tries < 50);
             if (tries == 50) continue;
             solveAll(rig.model, rig.ws, rig.target(q), SolveOptions{}, r);
             expectClean(rig, r);
@@ -155,7 +135,7 @@ TEST(Elimination, StrainedPoses) {
         for (int trial = 0; trial < 20; ++trial) {
             Joints q;
             for (double& v : q) v = U(rng);
-            for (int step = 0; step < 40 && regular(rig, q); ++step) q[trial % 6] += 0.01;
+            for (int step = 0; step < 40 && regularPose(rig, q); ++step) q[trial % 6] += 0.01;
             solveAll(rig.model, rig.ws, rig.target(q), SolveOptions{}, r);
             expectClean(rig, r);
             EXPECT_TRUE(contains(rig.model.model, r, q, 1e-5)) << "near singular, trial " << trial;

@@ -37,19 +37,6 @@ void expectReaches(SolverRig& rig, const Frame& t, const Solution& s, double tol
     EXPECT_LE(s.rotationError, tol);
 }
 
-// Whether q lies away from every singularity of its arm: the volume ratio
-// of its Jacobian, with the linear rows in units of the arm's size.
-bool regular(const SolverRig& rig, const Joints& q) {
-    solver::ChainPose c;
-    solver::Jacobian J;
-    solver::chainPose(rig.model, q, c);
-    solver::jacobian(rig.model, c, J);
-    for (auto& col : J) {
-        for (int r = 0; r < 3; ++r) col[r] /= rig.model.scale;
-    }
-    return solver::volumeRatio(J) > 1e-4;
-}
-
 struct Tally {
     int poses = 0, typed = 0, regularPoses = 0, regularTyped = 0, countMismatch = 0;
 };
@@ -89,7 +76,7 @@ TEST(SolverSweep, RealArmsEveryBranchToMachinePrecision) {
             for (double& v : q) v = U(rng);
             const Frame t = rig.target(q);
             ASSERT_GE(solveAll(rig.model, rig.ws, t, o, r), 0);
-            const bool reg = regular(rig, q);
+            const bool reg = regularPose(rig, q);
             const bool back = contains(rig.model.model, r, q, 1e-6);
             ++n.poses;
             n.typed += back;

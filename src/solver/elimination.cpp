@@ -176,14 +176,12 @@ std::array<Frame, 6> linksFor(const LoopCut& c, const Frame& target) {
     return link;
 }
 
-//! Evaluates the trigonometric polynomial a0 + sum a_k cos k t + b_k sin k t
-//! and its derivative.
+//! The trigonometric polynomial a0 + sum a_k cos k t + b_k sin k t.
 struct TrigPoly {
     int degree = 0;
     std::array<double, 17> a{};
     std::array<double, 17> b{};
 
-    void eval(double t, double& v, double& d) const { evalAt(std::cos(t), std::sin(t), v, d); }
     //! Value, slope and second derivative at the angle whose cosine and
     //! sine are c1, s1.
     void evalAt(double c1, double s1, double& v, double& d, double& dd) const {
@@ -201,36 +199,20 @@ struct TrigPoly {
             dd -= k * k * even;
         }
     }
-    void evalAt(double c1, double s1, double& v, double& d) const {
-        double ck = 1.0, sk = 0.0;
-        v = a[0];
-        d = 0.0;
-        for (int k = 1; k <= degree; ++k) {
-            const double cn = ck * c1 - sk * s1;
-            sk = sk * c1 + ck * s1;
-            ck = cn;
-            v += a[k] * ck + b[k] * sk;
-            d += k * (b[k] * ck - a[k] * sk);
-        }
+    //! Value and slope at angle t.
+    void eval(double t, double& v, double& d) const {
+        double dd;
+        evalAt(std::cos(t), std::sin(t), v, d, dd);
+    }
+    //! Slope and second derivative at angle t.
+    void evalSlope(double t, double& d, double& dd) const {
+        double v;
+        evalAt(std::cos(t), std::sin(t), v, d, dd);
     }
     double value(double t) const {
         double v, d;
         eval(t, v, d);
         return v;
-    }
-    //! The derivative and the second derivative.
-    void evalSlope(double t, double& d, double& dd) const {
-        const double c1 = std::cos(t), s1 = std::sin(t);
-        double ck = 1.0, sk = 0.0;
-        d = 0.0;
-        dd = 0.0;
-        for (int k = 1; k <= degree; ++k) {
-            const double cn = ck * c1 - sk * s1;
-            sk = sk * c1 + ck * s1;
-            ck = cn;
-            d += k * (b[k] * ck - a[k] * sk);
-            dd -= k * k * (a[k] * ck + b[k] * sk);
-        }
     }
 };
 

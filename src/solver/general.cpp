@@ -14,6 +14,8 @@ namespace {
 //! the answers do not depend on anything but the pose.
 constexpr int kSpread = 40;
 
+}  // namespace
+
 double halton(int index, int base) {
     double f = 1.0, r = 0.0;
     for (int i = index; i > 0; i /= base) {
@@ -22,8 +24,6 @@ double halton(int index, int base) {
     }
     return r;
 }
-
-}  // namespace
 
 bool generalCandidates(Solve& s) {
     const SolverModel& m = s.model;

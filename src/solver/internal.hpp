@@ -51,6 +51,10 @@ CandidateFamily candidateFamily(WristKind kind);
 bool sphericalCandidates(Solve& s);
 bool parallelCandidates(Solve& s);
 bool generalCandidates(Solve& s);
+
+//! Element index of the van der Corput sequence in the given base, in
+//! [0, 1): one coordinate of a Halton point. Pure function.
+double halton(int index, int base);
 bool eliminationCandidates(Solve& s);
 bool slidingArmCandidates(Solve& s);
 
