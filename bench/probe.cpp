@@ -18,6 +18,12 @@
 //! Three more lines give the part of the console program's arm alone, the
 //! part of the sliding-joint arms alone, and a separate digest over 20
 //! random targets on each arm with a real industrial geometry.
+//!
+//! "armkin_probe solver-digest" prints, per real test arm, one hash of the
+//! bits of every complete-solver result on its poses: every solution with
+//! default options, with limits, seed order and every copy, the nearest
+//! solution from the near seed and the public forward kinematics. Speed
+//! work on the solver compares these before and after.
 
 #include <valgrind/callgrind.h>
 
@@ -126,6 +132,64 @@ int digest() {
     return 0;
 }
 
+void addResult(const kin::SolveResult& r, Digest& d) {
+    d.add(static_cast<std::uint64_t>(r.count) << 32 | static_cast<std::uint64_t>(r.branches));
+    d.add(static_cast<std::uint64_t>(r.status) << 8 | static_cast<std::uint64_t>(r.truncated));
+    for (int i = 0; i < r.count; ++i) {
+        const kin::Solution& s = r.solutions[i];
+        for (double v : s.joints) d.add(v);
+        d.add(s.positionError);
+        d.add(s.rotationError);
+        d.add(static_cast<std::uint64_t>(s.status));
+    }
+}
+
+int solverDigest() {
+    using namespace kin;
+    using namespace kin::bench;
+    for (const SolverArmSet& arm : solverArmSets()) {
+        armkin::Model model;
+        model.setUp(arm.description);
+        Kinematics engine;
+        testing::setUp(engine, arm.description);
+        SolverModel sm;
+        buildSolverModel(engine, sm);
+        auto ws = std::make_unique<SolverWorkspace>();
+        prepareWorkspace(sm, *ws);
+        auto result = std::make_unique<SolveResult>();
+        SolveOptions limited;
+        for (int k = 0; k < 6; ++k) {
+            limited.limits.lower[k] = -M_PI - 0.5 * k;
+            limited.limits.upper[k] = 2.0 + 0.3 * k;
+        }
+        limited.order = SolutionOrder::SeedDistance;
+        limited.copies = Copies::All;
+        Digest d;
+        for (std::size_t i = 0; i < arm.targets.size(); ++i) {
+            solveAll(sm, *ws, arm.targets[i], SolveOptions{}, *result);
+            addResult(*result, d);
+            limited.seed = arm.near[i];
+            solveAll(sm, *ws, arm.targets[i], limited, *result);
+            addResult(*result, d);
+            Solution s;
+            d.add(static_cast<std::uint64_t>(solveNearest(sm, *ws, arm.targets[i], arm.near[i], SolveOptions{}, s)));
+            for (double v : s.joints) d.add(v);
+            d.add(s.positionError);
+            d.add(s.rotationError);
+            d.add(static_cast<std::uint64_t>(s.status));
+            armkin::Pose pose;
+            model.forward(arm.typed[i], pose);
+            d.add(pose.position.x);
+            d.add(pose.position.y);
+            d.add(pose.position.z);
+            for (const auto& row : pose.rotation)
+                for (double v : row) d.add(v);
+        }
+        std::printf("%-14s %016llx\n", arm.name.c_str(), static_cast<unsigned long long>(d.h));
+    }
+    return 0;
+}
+
 //! The complete solver on one real test arm: solve, nearest or forward.
 int solverProbe(const char* op, const char* armName, int n) {
     using namespace kin;
@@ -182,6 +246,7 @@ int main(int argc, char** argv) {
     using namespace kin;
     using namespace kin::bench;
     if (argc == 2 && std::strcmp(argv[1], "digest") == 0) return digest();
+    if (argc == 2 && std::strcmp(argv[1], "solver-digest") == 0) return solverDigest();
     if (argc == 4 && (std::strcmp(argv[1], "solve") == 0 || std::strcmp(argv[1], "nearest") == 0 ||
                       std::strcmp(argv[1], "forward") == 0)) {
         return solverProbe(argv[1], argv[2], std::atoi(argv[3]));

@@ -9,20 +9,48 @@
 namespace kin {
 
 //! R*p + O: a point from the frame's coordinates to its parent's.
-Vec3 frameApplyPoint(const Frame& F, const Vec3& p);
+inline Vec3 frameApplyPoint(const Frame& F, const Vec3& p) {
+    return {F.X.x * p.x + F.Y.x * p.y + F.Z.x * p.z + F.O.x,
+            F.X.y * p.x + F.Y.y * p.y + F.Z.y * p.z + F.O.y,
+            F.X.z * p.x + F.Y.z * p.y + F.Z.z * p.z + F.O.z};
+}
 //! R^T*(p - O): a point from the parent's coordinates to the frame's.
-Vec3 frameInvApplyPoint(const Frame& F, const Vec3& p);
+inline Vec3 frameInvApplyPoint(const Frame& F, const Vec3& p) {
+    const Vec3 d{p.x - F.O.x, p.y - F.O.y, p.z - F.O.z};
+    return {d.x * F.X.x + d.y * F.X.y + d.z * F.X.z,
+            d.x * F.Y.x + d.y * F.Y.y + d.z * F.Y.z,
+            d.x * F.Z.x + d.y * F.Z.y + d.z * F.Z.z};
+}
 //! R*v: a direction to the parent's coordinates (origin unused).
-Vec3 frameApplyVector(const Frame& F, const Vec3& v);
+inline Vec3 frameApplyVector(const Frame& F, const Vec3& v) {
+    return {F.X.x * v.x + F.Y.x * v.y + F.Z.x * v.z,
+            F.X.y * v.x + F.Y.y * v.y + F.Z.y * v.z,
+            F.X.z * v.x + F.Y.z * v.y + F.Z.z * v.z};
+}
 //! R^T*v: a direction to the frame's coordinates (origin unused).
-Vec3 frameInvApplyVector(const Frame& F, const Vec3& v);
+inline Vec3 frameInvApplyVector(const Frame& F, const Vec3& v) {
+    return {F.X.x * v.x + F.X.y * v.y + F.X.z * v.z,
+            F.Y.x * v.x + F.Y.y * v.y + F.Y.z * v.z,
+            F.Z.x * v.x + F.Z.y * v.y + F.Z.z * v.z};
+}
 //! a x b.
-Vec3 cross3(const Vec3& a, const Vec3& b);
+inline Vec3 cross3(const Vec3& a, const Vec3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 //! sqrt of the sum of squares of v[0..n-1], accumulated as v[i]*v[i] + sum.
 double vecNorm(const double* v, int n);
-double vecNorm(const Vec3& v);
+inline double vecNorm(const Vec3& v) {
+    double sum = 0.0;
+    sum = v.x * v.x + sum;
+    sum = v.y * v.y + sum;
+    sum = v.z * v.z + sum;
+    return std::sqrt(sum);
+}
 //! A*B: frame B, given in A's coordinates, carried to A's parent.
-Frame frameMul(const Frame& A, const Frame& B);
+inline Frame frameMul(const Frame& A, const Frame& B) {
+    return {frameApplyVector(A, B.X), frameApplyVector(A, B.Y), frameApplyVector(A, B.Z),
+            frameApplyPoint(A, B.O)};
+}
 //! The inverse of a rigid transform (rotation transposed).
 Frame frameInverse(const Frame& A);
 

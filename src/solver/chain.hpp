@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 
+#include "numeric/round.hpp"
 #include "solver/solver.hpp"
 
 namespace kin::solver {
@@ -13,6 +14,15 @@ namespace kin::solver {
 //! A whole turn, to full double precision (the solver's; the console's
 //! engine keeps its own 15-digit value).
 inline constexpr double kFullTurn = 2.0 * M_PI;
+
+//! Whole turns nearest d, times kFullTurn: added to a turning joint's
+//! value v with d = reference - v, it gives v's copy nearest the reference.
+//! Below half a turn (the usual case) the count is zero and the division
+//! is left out; the signed zero returned is the one the full formula gives.
+inline double turnsShift(double d) {
+    if (std::fabs(d) < 3.0) return std::copysign(0.0, d);
+    return kFullTurn * nearestInteger(d / kFullTurn);
+}
 
 //! Frame F followed by joint motion q of the given letter: a turn about F's
 //! Z axis ('R') or a slide along its X axis.

@@ -157,6 +157,15 @@ void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q);
 bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
                      const SolveOptions& o, int i, Solution& s);
 
+//! The usual case of finishCandidate for candidate i of cs, a closed-form
+//! candidate with turns and prefix: continues the chain from the prefix to
+//! the tool and writes the residuals against target. True only when the
+//! candidate meets the check and its determinant's factors prove it
+//! regular; false leaves the decision to the full path. Caches the pose's
+//! column-norm bound and the branch's arm factor in cs.
+bool quickCheck(const SolverModel& m, CandidateSet& cs, int i, const Frame& target,
+                const SolveOptions& o, double& positionError, double& rotationError);
+
 //! Whether two solutions are one (singular ones within a looser margin).
 bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a, const Solution& b);
 

@@ -53,7 +53,7 @@ bool nearestCopy(const SolverModel& m, const SolveOptions& o, int k, double& v) 
     const double lo = o.limits.lower[k];
     const double hi = o.limits.upper[k];
     if (!turning(m, k)) return inside(v, lo, hi);
-    double x = v + kFullTurn * nearestInteger((o.seed[k] - v) / kFullTurn);
+    double x = v + turnsShift(o.seed[k] - v);
     if (lo == -JointLimits::kNone && hi == JointLimits::kNone) {
         // No bounds: the copy nearest the seed (what the tests below keep).
         if (std::isnan(x)) return false;

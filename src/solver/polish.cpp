@@ -202,7 +202,7 @@ bool polish(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
 void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q) {
     for (int k = 0; k < 6; ++k) {
         if (m.model.jointTypes[k] == 'R') {
-            q[k] += kFullTurn * nearestInteger((o.seed[k] - q[k]) / kFullTurn);
+            q[k] += turnsShift(o.seed[k] - q[k]);
         }
     }
 }
@@ -233,9 +233,15 @@ bool checkTurns(const SolverModel& m, const CandidateSet& cs, int i, const Frame
 
 bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
                      const SolveOptions& o, int i, Solution& s) {
-    const CandidateSet& cs = ws.candidates;
+    CandidateSet& cs = ws.candidates;
     Joints q = cs.q[i];
     nearestCopies(m, o, q);
+    if (cs.hasTurns[i] && !cs.wristFree[i] && cs.prefix[i] >= 0 &&
+        quickCheck(m, cs, i, target, o, s.positionError, s.rotationError)) {
+        s.joints = q;
+        s.status = SolutionStatus::Exact;
+        return true;
+    }
     Polished p;
     if (!(cs.hasTurns[i] && checkTurns(m, cs, i, target, o, q, p)) && !polish(m, ws, target, o, q, p)) {
         return false;

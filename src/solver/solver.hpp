@@ -47,6 +47,15 @@ struct CosSinEquation {
     double sp = 0.0;   //!< b / r
 };
 
+//! A bound on the distance from the tool point to one joint's axis, for
+//! the closed forms' singular test: fromTarget times (the target's distance
+//! from joint 0's origin, plus the position tolerance) plus extra. Infinite
+//! where no bound is known (a sliding joint up to this one).
+struct ColumnReach {
+    double fromTarget = 1.0;
+    double extra = 0.0;
+};
+
 //! What the closed forms' equations keep of the arm: formed once, the same
 //! for every pose (solver_constants.cpp).
 struct ClosedFormConstants {
@@ -68,6 +77,7 @@ struct ClosedFormConstants {
     double turn2 = 0.0;
     JointTrig turn2Trig{};
     JointTrig turn3Trig{};
+    std::array<ColumnReach, 6> columnReach{};
 };
 
 //! What the solver knows about one arm; written by buildSolverModel only.
@@ -129,14 +139,22 @@ struct CandidateSet {
         std::array<Frame, 3> joint{};
         Frame next{};
         int depth = 0;
+        //! The arm's factor of the Jacobian determinant, once formed
+        //! (spherical wrist: the same for every candidate of the branch).
+        bool hasArmFactor = false;
+        double armFactor = 0.0;
     };
     std::array<Prefix, kPrefixes> prefixes{};
     int count = 0;
     int prefixCount = 0;
+    //! The pose's bound on the Jacobian's squared column norms, once formed
+    //! (not positive until then).
+    double normsBound = 0.0;
 
     void clear() {
         count = 0;
         prefixCount = 0;
+        normsBound = 0.0;
     }
     bool push(const Joints& j, bool free = false) {
         if (count >= kCapacity) return false;
@@ -164,6 +182,7 @@ struct CandidateSet {
         for (int k = 0; k < depth; ++k) p.joint[k] = joint[k];
         p.next = next;
         p.depth = depth;
+        p.hasArmFactor = false;
         return prefixCount++;
     }
 };

@@ -2,6 +2,7 @@
 //! its link frames and what classification found.
 
 #include <cmath>
+#include <limits>
 
 #include "numeric/frame.hpp"
 #include "solver/internal.hpp"
@@ -39,6 +40,24 @@ void deriveClosedForms(SolverModel& m) {
     k.turn2 = std::atan2(L[2].X.y, L[2].X.x);
     k.turn2Trig = planarTrig(L[2].X);
     k.turn3Trig = planarTrig(L[3].X);
+
+    // Joint k's origin lies within the sum of the link offsets after joint
+    // 0 of joint 0's origin when joints 0..k all turn. The wrist axes pass
+    // (to the classification's tolerance) through the wrist centre, axes 4
+    // and 5 through their meeting point: both fixed to the tool.
+    const double room = 1e-8 * m.scale;
+    double along = 0.0;
+    for (int j = 0; j < 6; ++j) {
+        if (j > 0) along += vecNorm(L[j].O);
+        if (m.model.jointTypes[j] != 'R') along = std::numeric_limits<double>::infinity();
+        k.columnReach[j] = {1.0, along + room};
+    }
+    const bool spherical = m.kind == WristKind::Spherical;
+    if (spherical || m.kind == WristKind::ParallelAxes) {
+        const Vec3& fixed = spherical ? m.wristCentreLast : m.axisMeetLast;
+        const double reach = vecNorm(sub3(m.toolPoint, fixed)) + room;
+        for (int j = spherical ? 3 : 4; j < 6; ++j) k.columnReach[j] = {0.0, reach};
+    }
 }
 
 }  // namespace kin::solver
