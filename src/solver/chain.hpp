@@ -36,6 +36,19 @@ inline void turnFrame(Frame& F, const JointTrig& t) {
     F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
 }
 
+//! std::remainder(x, kFullTurn) to the bit: x less the nearest whole turns,
+//! in [-pi, pi]. Without the call below 9 in magnitude (one turn at most:
+//! the difference is exact there, as the remainder always is).
+inline double wrapTurn(double x) {
+    const double a = std::fabs(x);
+    if (a <= M_PI) return x;
+    if (a < 9.0) {
+        const double r = x - std::copysign(kFullTurn, x);
+        return r == 0.0 ? std::copysign(0.0, x) : r;
+    }
+    return std::remainder(x, kFullTurn);
+}
+
 //! How far apart two values of one joint are: modulo a whole turn for a
 //! turning joint ('R').
 double jointGap(char type, double a, double b);

@@ -183,6 +183,17 @@ void applyLimits(Solve& s, SolveResult& out);
 //! Moves joint k's value v to its copy inside the limits nearest the seed
 //! (a sliding joint stays); false (v unchanged) when there is none.
 bool nearestCopy(const SolverModel& m, const SolveOptions& o, int k, double& v);
+//! The same, inline for the usual case: a turning joint without bounds
+//! within half a turn of the seed.
+inline bool nearestCopyInline(const SolverModel& m, const SolveOptions& o, int k, double& v) {
+    const double d = o.seed[k] - v;
+    if (m.model.jointTypes[k] == 'R' && std::fabs(d) < 3.0 && o.limits.lower[k] == -JointLimits::kNone &&
+        o.limits.upper[k] == JointLimits::kNone) {
+        v += turnsShift(d);
+        return true;
+    }
+    return nearestCopy(m, o, k, v);
+}
 
 //! Moves every joint of q to its copy inside the limits nearest the seed;
 //! false when a joint has no copy inside.

@@ -71,7 +71,7 @@ bool nearestCopy(const SolverModel& m, const SolveOptions& o, int k, double& v) 
 
 bool nearestInside(const SolverModel& m, const SolveOptions& o, Joints& q) {
     for (int k = 0; k < 6; ++k) {
-        if (!nearestCopy(m, o, k, q[k])) return false;
+        if (!nearestCopyInline(m, o, k, q[k])) return false;
     }
     return true;
 }

@@ -130,7 +130,7 @@ bool parallelCandidates(Solve& s) {
                 }
                 const double q2 = phi - m.parallelTurn2;
                 t[2] = less(tphis[i2], turn2);
-                const double q3 = std::remainder(total - q1 - q2 - beta, kFullTurn);
+                const double q3 = wrapTurn(total - q1 - q2 - beta);
                 t[3] = less(less(less(ttotal, t[1]), t[2]), less(turn2, {turn3.c, -turn3.s}));
                 ws.candidates.push({q0, q1, q2, q3, q4, q5}, t, prefix, free);
             }

@@ -77,7 +77,7 @@ int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const S
                 q1 = o.seed[1];
                 t1 = turnOf(q1);
             }
-            root.q = {q0s[i], q1, std::remainder(phis[j] - beta, kFullTurn)};
+            root.q = {q0s[i], q1, wrapTurn(phis[j] - beta)};
             root.t = {t0s[i], t1, JointTrig{c * tb.c + s * tb.s, s * tb.c - c * tb.s}};
             root.joint[0] = F0;
             root.joint[1] = F1;
