@@ -23,7 +23,8 @@
 //! bits of every complete-solver result on its poses: every solution with
 //! default options, with limits, seed order and every copy, the nearest
 //! solution from the near seed and the public forward kinematics. Speed
-//! work on the solver compares these before and after.
+//! work on the solver compares these before and after; "solver-digest
+//! dump" also prints every solution, for comparing to a tolerance.
 
 #include <valgrind/callgrind.h>
 
@@ -132,7 +133,21 @@ int digest() {
     return 0;
 }
 
-void addResult(const kin::SolveResult& r, Digest& d) {
+//! With dump set, solverDigest also prints every result it hashes.
+struct DumpTo {
+    bool on = false;
+};
+
+void addResult(const kin::SolveResult& r, Digest& d, DumpTo dump = {}) {
+    if (dump.on) {
+        std::printf("R %d %d %d\n", r.count, r.branches, static_cast<int>(r.status));
+        for (int i = 0; i < r.count; ++i) {
+            const kin::Solution& s = r.solutions[i];
+            std::printf("S %d %.17g %.17g %.17g %.17g %.17g %.17g %.3g %.3g\n", static_cast<int>(s.status),
+                        s.joints[0], s.joints[1], s.joints[2], s.joints[3], s.joints[4], s.joints[5],
+                        s.positionError, s.rotationError);
+        }
+    }
     d.add(static_cast<std::uint64_t>(r.count) << 32 | static_cast<std::uint64_t>(r.branches));
     d.add(static_cast<std::uint64_t>(r.status) << 8 | static_cast<std::uint64_t>(r.truncated));
     for (int i = 0; i < r.count; ++i) {
@@ -144,7 +159,7 @@ void addResult(const kin::SolveResult& r, Digest& d) {
     }
 }
 
-int solverDigest() {
+int solverDigest(DumpTo dump) {
     using namespace kin;
     using namespace kin::bench;
     for (const SolverArmSet& arm : solverArmSets()) {
@@ -167,10 +182,10 @@ int solverDigest() {
         Digest d;
         for (std::size_t i = 0; i < arm.targets.size(); ++i) {
             solveAll(sm, *ws, arm.targets[i], SolveOptions{}, *result);
-            addResult(*result, d);
+            addResult(*result, d, dump);
             limited.seed = arm.near[i];
             solveAll(sm, *ws, arm.targets[i], limited, *result);
-            addResult(*result, d);
+            addResult(*result, d, dump);
             Solution s;
             d.add(static_cast<std::uint64_t>(solveNearest(sm, *ws, arm.targets[i], arm.near[i], SolveOptions{}, s)));
             for (double v : s.joints) d.add(v);
@@ -246,7 +261,10 @@ int main(int argc, char** argv) {
     using namespace kin;
     using namespace kin::bench;
     if (argc == 2 && std::strcmp(argv[1], "digest") == 0) return digest();
-    if (argc == 2 && std::strcmp(argv[1], "solver-digest") == 0) return solverDigest();
+    if (argc == 2 && std::strcmp(argv[1], "solver-digest") == 0) return solverDigest({});
+    if (argc == 3 && std::strcmp(argv[1], "solver-digest") == 0 && std::strcmp(argv[2], "dump") == 0) {
+        return solverDigest({true});
+    }
     if (argc == 4 && (std::strcmp(argv[1], "solve") == 0 || std::strcmp(argv[1], "nearest") == 0 ||
                       std::strcmp(argv[1], "forward") == 0)) {
         return solverProbe(argv[1], argv[2], std::atoi(argv[3]));

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "arm/forward_kinematics.hpp"
+#include "numeric/arctan.hpp"
 #include "numeric/frame.hpp"
 #include "numeric/sincos.hpp"
 
@@ -21,7 +22,7 @@ double jointGap(char type, double a, double b) {
     if (type != 'R' || d <= 0.5 * kFullTurn) return d;
     // Up to 1.5 turns the remainder is d less one turn, exactly.
     if (d < 4.0) return std::fabs(d - kFullTurn);
-    return std::fabs(std::remainder(d, kFullTurn));
+    return std::fabs(wrapTurn(d));
 }
 
 void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainPose& c, int from,
@@ -232,7 +233,7 @@ CosSinEquation cosSinEquation(double a, double b) {
     e.a = a;
     e.b = b;
     e.r = std::sqrt(a * a + b * b);
-    e.phi = std::atan2(b, a);  // a cos t + b sin t = r cos(t - phi)
+    e.phi = arcTan2(b, a);  // a cos t + b sin t = r cos(t - phi)
     e.cp = a / e.r;
     e.sp = b / e.r;
     return e;
@@ -248,7 +249,7 @@ int solveCosSin(const CosSinEquation& e, double c, double slack, std::array<doub
         if (std::fabs(k) > 1.0 + slack) return 0;
         k = k > 0.0 ? 1.0 : -1.0;
     }
-    const double d = std::acos(k);
+    const double d = arcCos(k);
     const double cp = e.cp, sp = e.sp;                    // cos phi, sin phi
     const double sd = std::sqrt((1.0 - k) * (1.0 + k));  // sin d; cos d = k
     t[0] = e.phi + d;
@@ -277,7 +278,7 @@ bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle, JointT
     if (!(nu > tiny) || !(nv > tiny)) return false;
     const double cross = u.x * v.y - u.y * v.x;
     const double dot = u.x * v.x + u.y * v.y;
-    angle = std::atan2(cross, dot);
+    angle = arcTan2(cross, dot);
     const double h = nu * nv;
     cs = {dot / h, cross / h};
     return true;

@@ -136,10 +136,21 @@ void applyLimits(Solve& solve, SolveResult& out) {
     out.truncated = b.truncated;
     out.reason = "";
     // Each branch once, at its copy nearest the seed: no copy can crowd a
-    // branch out.
+    // branch out. Without bounds an exact or singular branch already sits
+    // there (finishCandidate moved each joint to its copy nearest the seed
+    // after the last change); a polished one may have crossed half a turn.
+    bool bounded = false;
+    for (int k = 0; k < 6; ++k) {
+        bounded = bounded || o.limits.lower[k] != -JointLimits::kNone || o.limits.upper[k] != JointLimits::kNone;
+    }
     for (int i = 0; i < b.count; ++i) {
         Joints q = b.solutions[i].joints;
-        if (nearestInside(m, o, q)) append(m, ws, solve.target, b.solutions[i], q, out);
+        if (!bounded && b.solutions[i].status != SolutionStatus::Converged &&
+            out.count < kMaxSolverSolutions) {
+            out.solutions[out.count++] = b.solutions[i];
+        } else if (nearestInside(m, o, q)) {
+            append(m, ws, solve.target, b.solutions[i], q, out);
+        }
     }
     out.branches = out.count;
     if (o.order == SolutionOrder::SeedDistance) sortBySeed(o, out, 0, out.count);

@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "numeric/arctan.hpp"
 #include "numeric/frame.hpp"
 #include "numeric/sincos.hpp"
 #include "solver/internal.hpp"
@@ -109,7 +110,7 @@ bool parallelCandidates(Solve& s) {
             const Vec3& A = L2.O;
             const Vec3 B = L3.O;
             // The common turn of joints 1..3 and the rest of it.
-            const double total = std::atan2(G.X.y, G.X.x);
+            const double total = arcTan2(G.X.y, G.X.x);
             const JointTrig ttotal = planarDirection(G.X);
             // |A + Rz(phi) B|^2 = |G.O|^2 in the plane, phi = turn2 + q2.
             const double gx = G.O.x, gy = G.O.y;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "numeric/arctan.hpp"
 #include "numeric/frame.hpp"
 #include "numeric/sincos.hpp"
 #include "solver/internal.hpp"
@@ -97,7 +98,7 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
         // L5^T R4^T Rz(q3)^T x, whose turn about Z is q5.
         const Vec3 x3{t3.c * x.x + t3.s * x.y, t3.c * x.y - t3.s * x.x, x.z};
         const Vec3 x5 = frameInvApplyVector(L5, frameInvApplyVector(R4, x3));
-        const double q5 = std::atan2(x5.y, x5.x);
+        const double q5 = arcTan2(x5.y, x5.x);
         const double h5 = std::sqrt(x5.x * x5.x + x5.y * x5.y);
         JointTrig t5;
         if (h5 > 0.0) {
