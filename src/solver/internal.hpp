@@ -154,8 +154,9 @@ void nearestCopies(const SolverModel& m, const SolveOptions& o, Joints& q);
 //! singular test (a singular one is settled on its family's member nearest
 //! the seed), residuals and status. False when the polish does not meet
 //! the tolerances.
+//! tryQuick false: the quick check has been tried already and failed.
 bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                     const SolveOptions& o, int i, Solution& s);
+                     const SolveOptions& o, int i, Solution& s, bool tryQuick = true);
 
 //! The usual case of finishCandidate for candidate i of cs, a closed-form
 //! candidate with turns and prefix: continues the chain from the prefix to
@@ -165,6 +166,16 @@ bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& tar
 //! column-norm bound and the branch's arm factor in cs.
 bool quickCheck(const SolverModel& m, CandidateSet& cs, int i, const Frame& target,
                 const SolveOptions& o, double& positionError, double& rotationError);
+//! quickCheck of candidates i and i + 1 side by side, the same results
+//! written to out. Returns false (out unwritten) when the two cannot go
+//! together (either unfit for the quick check, or prefixes apart).
+struct QuickResult {
+    bool passed = false;
+    double positionError = 0.0;
+    double rotationError = 0.0;
+};
+bool quickCheckPair(const SolverModel& m, CandidateSet& cs, int i, const Frame& target,
+                    const SolveOptions& o, std::array<QuickResult, 2>& out);
 
 //! Whether two solutions are one (singular ones within a looser margin).
 bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a, const Solution& b);

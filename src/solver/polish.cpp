@@ -232,12 +232,11 @@ bool checkTurns(const SolverModel& m, const CandidateSet& cs, int i, const Frame
 }  // namespace
 
 bool finishCandidate(const SolverModel& m, SolverWorkspace& ws, const Frame& target,
-                     const SolveOptions& o, int i, Solution& s) {
+                     const SolveOptions& o, int i, Solution& s, bool tryQuick) {
     CandidateSet& cs = ws.candidates;
     Joints q = cs.q[i];
     nearestCopies(m, o, q);
-    if (cs.hasTurns[i] && !cs.wristFree[i] && cs.prefix[i] >= 0 &&
-        quickCheck(m, cs, i, target, o, s.positionError, s.rotationError)) {
+    if (tryQuick && quickCheck(m, cs, i, target, o, s.positionError, s.rotationError)) {
         s.joints = q;
         s.status = SolutionStatus::Exact;
         return true;
@@ -275,10 +274,24 @@ void polishCandidates(Solve& solve, bool anyCandidate) {
     b.count = 0;
     b.truncated = false;
     b.reason = "";
-    const CandidateSet& cs = ws.candidates;
+    CandidateSet& cs = ws.candidates;
+    std::array<QuickResult, 2> quick;
+    bool paired = false;
     for (int i = 0; i < cs.count; ++i) {
         Solution s;
-        if (!finishCandidate(m, ws, target, o, i, s)) continue;
+        // Candidates in twos (the two wrist solutions of a branch) take the
+        // quick check together.
+        if (i % 2 == 0) paired = i + 1 < cs.count && quickCheckPair(m, cs, i, target, o, quick);
+        const QuickResult& r = quick[i % 2];
+        if (paired && r.passed) {
+            s.joints = cs.q[i];
+            nearestCopies(m, o, s.joints);
+            s.positionError = r.positionError;
+            s.rotationError = r.rotationError;
+            s.status = SolutionStatus::Exact;
+        } else if (!finishCandidate(m, ws, target, o, i, s, !paired)) {
+            continue;
+        }
         int same = -1;
         for (int k = 0; k < b.count && same < 0; ++k) {
             if (sameSolution(m, o, s, b.solutions[k])) same = k;
