@@ -82,11 +82,12 @@ void buildElimination(const SolverModel& m, LoopCut& best);
 bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o);
 
 //! One branch of joints 0..2 from a closed form: the angles, their turns
-//! and the world frames after each joint (the solver's chain).
+//! and where the world frames after each joint are kept (the solver's
+//! chain; the index of a CandidateSet prefix, or -1 when they are full).
 struct ArmRoot {
-    std::array<double, 3> q{};
-    std::array<JointTrig, 3> t{};
-    std::array<Frame, 3> joint{};
+    std::array<double, 3> q;
+    std::array<JointTrig, 3> t;
+    int prefix;
 };
 //! Up to four.
 using ArmBranches = std::array<ArmRoot, 4>;
@@ -99,10 +100,9 @@ using ArmBranches = std::array<ArmRoot, 4>;
 void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, const Axes& R2,
                  const Axes& R5, const SolveOptions& o);
 //! The same for an arm branch found with its turns and frames: appends each
-//! candidate with its turns, and prefix (the index of the branch's frames
-//! in ws.candidates, or -1).
-void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, int prefix,
-                 const Axes& R5, const SolveOptions& o);
+//! candidate with its turns and the branch's prefix.
+void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, const Axes& R5,
+                 const SolveOptions& o);
 
 
 //! Arm-joint branches gathered from several solves, near-duplicates dropped.
@@ -117,10 +117,12 @@ struct ArmList {
 
 //! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
 //! for three turning joints with axes 1 and 2 parallel (SolverModel::
-//! shoulderParallel), with their turns and frames. A point on joint 0's
-//! axis takes q0 from the seed. Returns how many were written.
+//! shoulderParallel), with their turns; each branch's frames go to a new
+//! prefix of cs (joint frames 0..2; appendWrist adds the next). A
+//! point on joint 0's axis takes q0 from the seed. Returns how many were
+//! written.
 int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o,
-                     ArmBranches& out);
+                     CandidateSet& cs, ArmBranches& out);
 
 //! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
 //! searched by a three-joint Newton iteration from a fixed spread of

@@ -25,7 +25,7 @@ JointTrig turnOf(double q) {
 }  // namespace
 
 int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o,
-                     ArmBranches& out) {
+                     CandidateSet& cs, ArmBranches& out) {
     const ArmModel& a = m.model;
     const Frame& L1 = a.linkFrames[1];
     const Frame& L2 = a.linkFrames[2];
@@ -79,11 +79,13 @@ int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const S
             }
             root.q = {q0s[i], q1, wrapTurn(phis[j] - beta)};
             root.t = {t0s[i], t1, JointTrig{c * tb.c + s * tb.s, s * tb.c - c * tb.s}};
-            root.joint[0] = F0;
-            root.joint[1] = F1;
-            turnFrame(root.joint[1], t1);
-            root.joint[2] = frameMul(root.joint[1], L2);
-            turnFrame(root.joint[2], root.t[2]);
+            if (CandidateSet::Prefix* f = cs.newPrefix(3, root.prefix)) {
+                f->joint[0] = F0;
+                f->joint[1] = F1;
+                turnFrame(f->joint[1], t1);
+                f->joint[2] = frameMul(f->joint[1], L2);
+                turnFrame(f->joint[2], root.t[2]);
+            }
         }
     }
     return count;

@@ -174,6 +174,17 @@ struct CandidateSet {
         q[count++] = j;
         return true;
     }
+    //! A new prefix of the given depth whose frames the caller writes;
+    //! null when full.
+    Prefix* newPrefix(int depth, int& index) {
+        index = -1;
+        if (prefixCount >= kPrefixes) return nullptr;
+        Prefix& p = prefixes[prefixCount];
+        p.depth = depth;
+        p.hasArmFactor = false;
+        index = prefixCount++;
+        return &p;
+    }
     //! Records the frames of one more prefix (joint[0 .. depth-1] and
     //! next); returns its index, or -1 when full.
     int addPrefix(const Frame* joint, int depth, const Frame& next) {

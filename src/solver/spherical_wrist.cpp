@@ -127,7 +127,7 @@ bool sphericalCandidates(Solve& s) {
         // The branches come with their turns and frames: each candidate's
         // check continues the chain from joint frame 2.
         ArmBranches b;
-        const int n = parallelShoulder(m, cw, m.wristCentreArm, o, b);
+        const int n = parallelShoulder(m, cw, m.wristCentreArm, o, ws.candidates, b);
         std::array<int, 4> order{0, 1, 2, 3};
         std::array<double, 4> armDistance{};
         if (s.nearestOnly) nearestFirst(m, o, b, n, order, armDistance);
@@ -137,9 +137,7 @@ bool sphericalCandidates(Solve& s) {
             if (s.nearestOnly && !(armDistance[i] <= best)) break;
             if (!arms.add(m, b[i].q, 0.0)) continue;
             const int first = ws.candidates.count;
-            const int prefix = ws.candidates.addPrefix(
-                b[i].joint.data(), 3, frameMul(b[i].joint[2], m.model.linkFrames[3]));
-            appendWrist(m, ws, b[i], prefix, R5, o);
+            appendWrist(m, ws, b[i], R5, o);
             for (int c = first; s.nearestOnly && c < ws.candidates.count; ++c) {
                 Joints q = ws.candidates.q[c];
                 if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));

@@ -58,16 +58,24 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, c
     }
 }
 
-void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, int prefix,
-                 const Axes& R5, const SolveOptions& o) {
-    const Frame& L3 = m.model.linkFrames[3];
+void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, const Axes& R5,
+                 const SolveOptions& o) {
     const Frame& L4 = m.model.linkFrames[4];
     const Frame& L5 = m.model.linkFrames[5];
-    const Frame& F2 = arm.joint[2];
-    // Axis 5 (v) and the last frame's X axis (x) seen from joint frame 3
-    // before q3 turns: L3^T R2^T of their world directions.
-    const Vec3 v = frameInvApplyVector(L3, frameInvApplyVector(F2, R5.Z));
-    const Vec3 x = frameInvApplyVector(L3, frameInvApplyVector(F2, R5.X));
+    const int prefix = arm.prefix;
+    // Joint frame 3 before q3 turns, world coordinates (kept with the
+    // branch's frames).
+    Frame next;
+    if (prefix >= 0) {
+        CandidateSet::Prefix& f = ws.candidates.prefixes[prefix];
+        f.next = frameMul(f.joint[2], m.model.linkFrames[3]);
+        next = f.next;
+    } else {
+        next = frameMul(armFrame(m, arm.q[0], arm.q[1], arm.q[2]), m.model.linkFrames[3]);
+    }
+    // Axis 5 (v) and the last frame's X axis (x) seen from there.
+    const Vec3 v = frameInvApplyVector(next, R5.Z);
+    const Vec3 x = frameInvApplyVector(next, R5.X);
     const Vec3& u = L5.Z;  // axis 5 in joint frame 4
     // z of L4 Rz(q4) u must equal v.z.
     const double k = m.closed.tiltOffset;
