@@ -272,18 +272,6 @@ int solveCosSin(double a, double b, double c, double slack, std::array<double, 2
     return solveCosSin(a, b, c, slack, t, cs);
 }
 
-bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle, JointTrig& cs) {
-    const double nu = std::sqrt(u.x * u.x + u.y * u.y);
-    const double nv = std::sqrt(v.x * v.x + v.y * v.y);
-    if (!(nu > tiny) || !(nv > tiny)) return false;
-    const double cross = u.x * v.y - u.y * v.x;
-    const double dot = u.x * v.x + u.y * v.y;
-    angle = arcTan2(cross, dot);
-    const double h = nu * nv;
-    cs = {dot / h, cross / h};
-    return true;
-}
-
 bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle) {
     JointTrig cs;
     return planarTurn(u, v, tiny, angle, cs);

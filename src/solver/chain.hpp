@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 
+#include "numeric/arctan.hpp"
 #include "numeric/round.hpp"
 #include "solver/solver.hpp"
 
@@ -148,8 +149,18 @@ CosSinEquation cosSinEquation(double a, double b);
 //! The turn about Z that carries the xy-part of u onto that of v; false
 //! when either is within tiny of the axis.
 bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle);
-//! The same, also writing the turn's cosine and sine (from the dot and
-//! cross products).
-bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle, JointTrig& cs);
+//! The same, also writing the turn's cosine and sine (the dot and cross
+//! products over their length). Inline: the closed forms call it per root.
+inline bool planarTurn(const Vec3& u, const Vec3& v, double tiny, double& angle, JointTrig& cs) {
+    const double nu2 = u.x * u.x + u.y * u.y;
+    const double nv2 = v.x * v.x + v.y * v.y;
+    if (!(nu2 > tiny * tiny) || !(nv2 > tiny * tiny)) return false;
+    const double cross = u.x * v.y - u.y * v.x;
+    const double dot = u.x * v.x + u.y * v.y;
+    angle = arcTan2(cross, dot);
+    const double inv = 1.0 / std::sqrt(dot * dot + cross * cross);
+    cs = {dot * inv, cross * inv};
+    return true;
+}
 
 }  // namespace kin::solver
