@@ -161,11 +161,15 @@ double columnNormsBound(const SolverModel& m, const Frame& target, const SolveOp
     return bound;
 }
 
-//! Whether candidate i can take the quick check, and its prefix made ready
-//! (the spherical arm factor formed once per branch).
-bool quickReady(const SolverModel& m, CandidateSet& cs, int i) {
-    if (!cs.hasTurns[i] || cs.wristFree[i] || cs.prefix[i] < 0) return false;
-    CandidateSet::Prefix& p = cs.prefixes[cs.prefix[i]];
+//! Whether candidate i can take the quick check: a closed-form candidate
+//! with turns and its branch's frames, not built at a singular wrist.
+bool quickFit(const CandidateSet& cs, int i) {
+    return cs.hasTurns[i] && !cs.wristFree[i] && cs.prefix[i] >= 0;
+}
+
+//! Makes prefix p ready for the check (the spherical arm factor formed once
+//! per branch); false when the arm's kind or p's depth has no quick check.
+bool prepare(const SolverModel& m, CandidateSet::Prefix& p) {
     if (m.kind == WristKind::Spherical && p.depth == 3) {
         if (!p.hasArmFactor) {
             // Joints 0..2's linear parts about the wrist centre: the same
@@ -208,7 +212,7 @@ bool verdict(const SolverModel& m, CandidateSet& cs, const Frame& target, const 
 
 bool quickCheck(const SolverModel& m, CandidateSet& cs, int i, const Frame& target,
                 const SolveOptions& o, double& positionError, double& rotationError) {
-    if (!quickReady(m, cs, i)) return false;
+    if (!quickFit(cs, i) || !prepare(m, cs.prefixes[cs.prefix[i]])) return false;
     std::array<double, 6> c{}, s{};
     for (int k = 0; k < 6; ++k) {
         c[k] = cs.turns[i][k].c;
@@ -220,7 +224,8 @@ bool quickCheck(const SolverModel& m, CandidateSet& cs, int i, const Frame& targ
 
 bool quickCheckPair(const SolverModel& m, CandidateSet& cs, int i, const Frame& target,
                     const SolveOptions& o, std::array<QuickResult, 2>& out) {
-    if (!quickReady(m, cs, i) || !quickReady(m, cs, i + 1) || cs.prefix[i] != cs.prefix[i + 1]) {
+    if (!quickFit(cs, i) || !quickFit(cs, i + 1) || cs.prefix[i] != cs.prefix[i + 1] ||
+        !prepare(m, cs.prefixes[cs.prefix[i]])) {
         return false;
     }
     std::array<Pair, 6> c{}, s{};

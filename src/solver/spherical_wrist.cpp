@@ -122,7 +122,6 @@ bool sphericalCandidates(Solve& s) {
     flangeOf(m, target, R5, O5);
     const Vec3 cw = add(O5, applyAxes(R5, m.wristCentreLast));
 
-    ArmList arms;
     if (m.shoulderParallel) {
         // The branches come with their turns and frames: each candidate's
         // check continues the chain from joint frame 2.
@@ -135,7 +134,6 @@ bool sphericalCandidates(Solve& s) {
         for (int j = 0; j < n; ++j) {
             const int i = order[j];
             if (s.nearestOnly && !(armDistance[i] <= best)) break;
-            if (!arms.add(m, b[i].q, 0.0)) continue;
             const int first = ws.candidates.count;
             appendWrist(m, ws, b[i], R5, o);
             for (int c = first; s.nearestOnly && c < ws.candidates.count; ++c) {
@@ -143,8 +141,9 @@ bool sphericalCandidates(Solve& s) {
                 if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
             }
         }
-        return arms.count > 0 || ws.candidates.count > 0;
+        return n > 0;
     }
+    ArmList arms;
     collectCase(m, ws, cw, arms);
     if (arms.count < kMostBranches[m.arm.armCase & 7]) {
         // The case solvers can drop a tangent root at a reach limit or a

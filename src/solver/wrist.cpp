@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "numeric/arctan.hpp"
+#include "numeric/lanes.hpp"
 #include "numeric/frame.hpp"
 #include "numeric/sincos.hpp"
 #include "solver/internal.hpp"
@@ -19,6 +20,55 @@ constexpr double kWristSlack = 1e-9;
 constexpr double kAlignedAxes = 1e-9;
 
 Axes axesOf(const Frame& F) { return {F.X, F.Y, F.Z}; }
+
+//! q3, q5 and their turns for one root of q4 (a double) or two (a pair).
+template <class T>
+struct WristRoot {
+    T q3, c3, s3, q5, c5, s5;
+};
+
+//! Joints 3 and 5 once q4 turns by (c4, s4): axis 5 (v) and the last
+//! frame's X axis (x), both seen from joint frame 3 before q3 turns, fix
+//! them. False (r unwritten) in a lane where axis 5 lies along axis 3 (q3
+//! free) or x along axis 5 (no turn for q5): the caller's own loop.
+template <class T>
+bool wristRoot(const Frame& L4, const Frame& L5, const Vec3& v, const Vec3& x, const T& c4, const T& s4,
+               WristRoot<T>& r) {
+    // Joint frame 4's rotation after q4 turns, seen from joint frame 3
+    // after q3, and axis 5 (w) in it: L4 Rz(q4) L5.Z.
+    const T Xx = c4 * L4.X.x + s4 * L4.Y.x, Xy = c4 * L4.X.y + s4 * L4.Y.y, Xz = c4 * L4.X.z + s4 * L4.Y.z;
+    const T Yx = c4 * L4.Y.x - s4 * L4.X.x, Yy = c4 * L4.Y.y - s4 * L4.X.y, Yz = c4 * L4.Y.z - s4 * L4.X.z;
+    const Vec3& u = L5.Z;
+    const T wx = Xx * u.x + Yx * u.y + L4.Z.x * u.z;
+    const T wy = Xy * u.x + Yy * u.y + L4.Z.y * u.z;
+    // q3 turns w's xy-part onto v's (planarTurn).
+    const T nw2 = wx * wx + wy * wy;
+    const double nv2 = v.x * v.x + v.y * v.y;
+    for (int k = 0; k < static_cast<int>(sizeof(T) / sizeof(double)); ++k) {
+        if (!(lane(nw2, k) > kAlignedAxes * kAlignedAxes) || !(nv2 > kAlignedAxes * kAlignedAxes)) {
+            return false;
+        }
+    }
+    const T cross = wx * v.y - wy * v.x;
+    const T dot = wx * v.x + wy * v.y;
+    const T q3 = arcTan2(cross, dot);
+    const T inv = 1.0 / laneSqrt(dot * dot + cross * cross);
+    const T c3 = dot * inv, s3 = cross * inv;
+    // The last frame's X axis seen from joint frame 5 before q5 turns:
+    // L5^T R4^T Rz(q3)^T x, whose turn about Z is q5.
+    const T x3x = c3 * x.x + s3 * x.y, x3y = c3 * x.y - s3 * x.x;
+    const T ax = x3x * Xx + x3y * Xy + x.z * Xz;
+    const T ay = x3x * Yx + x3y * Yy + x.z * Yz;
+    const T az = x3x * L4.Z.x + x3y * L4.Z.y + x.z * L4.Z.z;
+    const T x5x = ax * L5.X.x + ay * L5.X.y + az * L5.X.z;
+    const T x5y = ax * L5.Y.x + ay * L5.Y.y + az * L5.Y.z;
+    const T h5 = laneSqrt(x5x * x5x + x5y * x5y);
+    for (int k = 0; k < static_cast<int>(sizeof(T) / sizeof(double)); ++k) {
+        if (!(lane(h5, k) > 0.0)) return false;
+    }
+    r = {q3, c3, s3, arcTan2(x5y, x5x), x5x / h5, x5y / h5};
+    return true;
+}
 
 }  // namespace
 
@@ -89,12 +139,34 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
         n = std::fabs(v.z - k) <= kWristSlack * (1.0 + std::fabs(k)) ? 1 : 0;
     }
     ChainTrig t{arm.t[0], arm.t[1], arm.t[2], JointTrig{}, JointTrig{}, JointTrig{}};
+    const auto push = [&](int i, double q3, const JointTrig& t3, double q5, const JointTrig& t5, bool free) {
+        t[3] = t3;
+        t[4] = t4s[i];
+        t[5] = t5;
+        ws.candidates.push({arm.q[0], arm.q[1], arm.q[2], q3, q4s[i], q5}, t, prefix, free);
+    };
+    if (n == 2) {
+        // Both roots side by side; a lane at a singular wrist (or with x
+        // along axis 5) sends both to the one-at-a-time loop below.
+        WristRoot<Pair> r;
+        if (wristRoot(L4, L5, v, x, Pair{t4s[0].c, t4s[1].c}, Pair{t4s[0].s, t4s[1].s}, r)) {
+            for (int i = 0; i < 2; ++i) {
+                push(i, r.q3[i], {r.c3[i], r.s3[i]}, r.q5[i], {r.c5[i], r.s5[i]}, false);
+            }
+            return;
+        }
+    }
     for (int i = 0; i < n; ++i) {
-        const JointTrig& t4 = t4s[i];
-        // Joint frame 4 after q4 turns, in joint frame 3 after q3.
+        WristRoot<double> r;
+        if (wristRoot(L4, L5, v, x, t4s[i].c, t4s[i].s, r)) {
+            push(i, r.q3, {r.c3, r.s3}, r.q5, {r.c5, r.s5}, false);
+            continue;
+        }
+        // Axis 5 along axis 3 (q3 free: the seed's value), or the last X
+        // axis along axis 5.
         Frame R4 = L4;
-        turnFrame(R4, t4);
-        const Vec3 w = frameApplyVector(R4, u);
+        turnFrame(R4, t4s[i]);
+        const Vec3 w = frameApplyVector(R4, L5.Z);
         double q3 = o.seed[3];
         JointTrig t3;
         const bool free = !planarTurn(w, v, kAlignedAxes, q3, t3);
@@ -102,8 +174,6 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
             q3 = o.seed[3];
             sinCos(q3, t3.s, t3.c);
         }
-        // The last frame's X axis seen from joint frame 5 before q5 turns:
-        // L5^T R4^T Rz(q3)^T x, whose turn about Z is q5.
         const Vec3 x3{t3.c * x.x + t3.s * x.y, t3.c * x.y - t3.s * x.x, x.z};
         const Vec3 x5 = frameInvApplyVector(L5, frameInvApplyVector(R4, x3));
         const double q5 = arcTan2(x5.y, x5.x);
@@ -114,10 +184,7 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
         } else {
             sinCos(q5, t5.s, t5.c);
         }
-        t[3] = t3;
-        t[4] = t4;
-        t[5] = t5;
-        ws.candidates.push({arm.q[0], arm.q[1], arm.q[2], q3, q4s[i], q5}, t, prefix, free);
+        push(i, q3, t3, q5, t5, free);
     }
 }
 
