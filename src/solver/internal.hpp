@@ -117,8 +117,9 @@ struct ArmList {
 
 //! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
 //! for three turning joints with axes 1 and 2 parallel (SolverModel::
-//! shoulderParallel), with their turns; each branch's frames go to a new
-//! prefix of cs (joint frames 0..2; appendWrist adds the next). A
+//! shoulderParallel), with their turns; each branch gets a new prefix of
+//! cs holding joint frame 0 and joint frame 1 before q1 turns (appendWrist
+//! forms the rest, for the branches it takes). A
 //! point on joint 0's axis takes q0 from the seed. Returns how many were
 //! written.
 int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o,

@@ -79,12 +79,11 @@ int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const S
             }
             root.q = {q0s[i], q1, wrapTurn(phis[j] - beta)};
             root.t = {t0s[i], t1, JointTrig{c * tb.c + s * tb.s, s * tb.c - c * tb.s}};
+            // Joint frames 1 and 2 are formed by appendWrist, for the
+            // branches it takes.
             if (CandidateSet::Prefix* f = cs.newPrefix(3, root.prefix)) {
                 f->joint[0] = F0;
                 f->joint[1] = F1;
-                turnFrame(f->joint[1], t1);
-                f->joint[2] = frameMul(f->joint[1], L2);
-                turnFrame(f->joint[2], root.t[2]);
             }
         }
     }

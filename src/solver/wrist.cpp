@@ -117,7 +117,11 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
     // branch's frames).
     Frame next;
     if (prefix >= 0) {
+        // The branch's joint frame 1 before q1 turns, then its frames on.
         CandidateSet::Prefix& f = ws.candidates.prefixes[prefix];
+        turnFrame(f.joint[1], arm.t[1]);
+        f.joint[2] = frameMul(f.joint[1], m.model.linkFrames[2]);
+        turnFrame(f.joint[2], arm.t[2]);
         f.next = frameMul(f.joint[2], m.model.linkFrames[3]);
         next = f.next;
     } else {
