@@ -209,9 +209,15 @@ inline bool nearestCopyInline(const SolverModel& m, const SolveOptions& o, int k
     return nearestCopy(m, o, k, v);
 }
 
+
 //! Moves every joint of q to its copy inside the limits nearest the seed;
 //! false when a joint has no copy inside.
-bool nearestInside(const SolverModel& m, const SolveOptions& o, Joints& q);
+inline bool nearestInside(const SolverModel& m, const SolveOptions& o, Joints& q) {
+    for (int k = 0; k < 6; ++k) {
+        if (!nearestCopyInline(m, o, k, q[k])) return false;
+    }
+    return true;
+}
 
 //! Weighted squared distance of a and b (no wrapping: the copies are
 //! listed separately).

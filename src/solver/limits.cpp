@@ -69,13 +69,6 @@ bool nearestCopy(const SolverModel& m, const SolveOptions& o, int k, double& v) 
     return true;
 }
 
-bool nearestInside(const SolverModel& m, const SolveOptions& o, Joints& q) {
-    for (int k = 0; k < 6; ++k) {
-        if (!nearestCopyInline(m, o, k, q[k])) return false;
-    }
-    return true;
-}
-
 double seedDistance(const SolveOptions& o, const Joints& a, const Joints& b) {
     double s = 0.0;
     for (int k = 0; k < 6; ++k) {

@@ -122,8 +122,9 @@ int solveNearest(const SolverModel& model, SolverWorkspace& ws, const Frame& giv
         ws.candidates.clear();
         if (!solver::candidateFamily(model.kind)(solve)) break;
         CandidateSet& cs = ws.candidates;
-        std::array<double, CandidateSet::kCapacity> dist{};
-        std::array<int, CandidateSet::kCapacity> order{};
+        // Written up to n before any is read.
+        std::array<double, CandidateSet::kCapacity> dist;
+        std::array<int, CandidateSet::kCapacity> order;
         int n = 0;
         for (int i = 0; i < cs.count; ++i) {
             Joints q = cs.q[i];

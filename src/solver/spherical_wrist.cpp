@@ -88,7 +88,7 @@ void nearestFirst(const SolverModel& m, const SolveOptions& o, const ArmBranches
         double d = 0.0;
         for (int k = 0; k < 3; ++k) {
             double v = b[i].q[k];
-            if (!nearestCopy(m, o, k, v)) {
+            if (!nearestCopyInline(m, o, k, v)) {
                 d = std::numeric_limits<double>::infinity();
                 break;
             }

@@ -29,7 +29,8 @@ double orthonormalDeviation(const Rotation& r) {
         for (int b = a; b < 3; ++b) {
             double d = 0.0;
             for (int k = 0; k < 3; ++k) d += r[k][a] * r[k][b];
-            worst = std::fmax(worst, std::fabs(d - (a == b ? 1.0 : 0.0)));
+            const double e = std::fabs(d - (a == b ? 1.0 : 0.0));
+            if (e > worst) worst = e;  // the caller has checked r is finite
         }
     return worst;
 }
