@@ -187,7 +187,13 @@ int solverDigest(DumpTo dump) {
             solveAll(sm, *ws, arm.targets[i], limited, *result);
             addResult(*result, d, dump);
             Solution s;
-            d.add(static_cast<std::uint64_t>(solveNearest(sm, *ws, arm.targets[i], arm.near[i], SolveOptions{}, s)));
+            const int found = solveNearest(sm, *ws, arm.targets[i], arm.near[i], SolveOptions{}, s);
+            d.add(static_cast<std::uint64_t>(found));
+            if (dump.on) {
+                std::printf("R %d 1 0\nS %d %.17g %.17g %.17g %.17g %.17g %.17g %.3g %.3g\n", found,
+                            static_cast<int>(s.status), s.joints[0], s.joints[1], s.joints[2], s.joints[3],
+                            s.joints[4], s.joints[5], s.positionError, s.rotationError);
+            }
             for (double v : s.joints) d.add(v);
             d.add(s.positionError);
             d.add(s.rotationError);

@@ -8,6 +8,7 @@
 //! is a planar two-link problem for q1, q2 (two roots) and the sum for q3.
 
 #include <cmath>
+#include <limits>
 
 #include "numeric/arctan.hpp"
 #include "numeric/frame.hpp"
@@ -71,8 +72,25 @@ bool parallelCandidates(Solve& s) {
     // The turns of joints 2 and 3's fixed offsets about n.
     const JointTrig& turn2 = m.closed.turn2Trig;
     const JointTrig& turn3 = m.closed.turn3Trig;
+    // For the nearest candidate only: the roots of q0 nearest the seed
+    // first, and a root whose q0 alone lies farther than a candidate
+    // already found is left out.
+    std::array<int, 2> order{0, 1};
+    std::array<double, 2> bound{0.0, 0.0};
+    if (s.nearestOnly) {
+        for (int i = 0; i < n0; ++i) {
+            double v = q0s[i];
+            bound[i] = nearestCopyInline(m, o, 0, v) ? o.weights[0] * (v - o.seed[0]) * (v - o.seed[0])
+                                                     : std::numeric_limits<double>::infinity();
+        }
+        if (n0 == 2 && bound[1] < bound[0]) order = {1, 0};
+    }
+    double best = std::numeric_limits<double>::infinity();
     ChainTrig t;
-    for (int i0 = 0; i0 < n0; ++i0) {
+    for (int j0 = 0; j0 < n0; ++j0) {
+        const int i0 = order[j0];
+        if (s.nearestOnly && !(bound[i0] <= best)) break;
+        const int first = ws.candidates.count;
         const double q0 = q0s[i0];
         t[0] = t0s[i0];
         Frame F0 = base0;
@@ -85,8 +103,9 @@ bool parallelCandidates(Solve& s) {
         std::array<double, 2> q4s{};
         std::array<JointTrig, 2> t4s{};
         const int n4 = solveCosSin(m.closed.wristTilt, vz - m.closed.tiltOffset, kSlack, q4s, t4s);
-        // n in the last frame.
+        // n in the last frame, and the last frame seen from F1.
         const Vec3 n5 = frameInvApplyVector(F5, nw);
+        const Frame H = frameMul(frameInverse(F1), F5);
         for (int i4 = 0; i4 < n4; ++i4) {
             const double q4 = q4s[i4];
             t[4] = t4s[i4];
@@ -100,20 +119,22 @@ bool parallelCandidates(Solve& s) {
                 q5 = o.seed[5];
                 sinCos(q5, t[5].s, t[5].c);
             }
-            // Joint frame 3 after q3, then the part of the chain left to
-            // joints 1..3: G = Rz(q1) L2 Rz(q2) L3 Rz(q3), seen from F1.
+            // What joints 1..3 must do: G = Rz(q1) L2 Rz(q2) L3 Rz(q3) = H
+            // tail^-1, tail = L4 Rz(q4) L5 Rz(q5) (joint frame 3 to the
+            // last). Only G's X axis and origin in the plane are needed.
             Frame T5 = L5;
             turnFrame(T5, t[5]);
             const Frame tail = frameMul(T4, T5);
-            const Frame F3 = frameMul(F5, frameInverse(tail));
-            const Frame G = frameMul(frameInverse(F1), F3);
+            const Vec3 back{-dot3(tail.X, tail.O), -dot3(tail.Y, tail.O), -dot3(tail.Z, tail.O)};
+            const Vec3 GX = frameApplyVector(H, {tail.X.x, tail.Y.x, tail.Z.x});
+            const Vec3 GO = frameApplyPoint(H, back);
             const Vec3& A = L2.O;
             const Vec3 B = L3.O;
             // The common turn of joints 1..3 and the rest of it.
-            const double total = arcTan2(G.X.y, G.X.x);
-            const JointTrig ttotal = planarDirection(G.X);
+            const double total = arcTan2(GX.y, GX.x);
+            const JointTrig ttotal = planarDirection(GX);
             // |A + Rz(phi) B|^2 = |G.O|^2 in the plane, phi = turn2 + q2.
-            const double gx = G.O.x, gy = G.O.y;
+            const double gx = GO.x, gy = GO.y;
             std::array<double, 2> phis{};
             std::array<JointTrig, 2> tphis{};
             const int n2 = solveCosSin(m.closed.elbowReach,
@@ -125,7 +146,7 @@ bool parallelCandidates(Solve& s) {
                 const double c = tphis[i2].c, s = tphis[i2].s;
                 const Vec3 r{A.x + c * B.x - s * B.y, A.y + s * B.x + c * B.y, 0.0};
                 double q1 = o.seed[1];
-                if (!planarTurn(r, G.O, 1e-12, q1, t[1])) {
+                if (!planarTurn(r, GO, 1e-12, q1, t[1])) {
                     q1 = o.seed[1];
                     sinCos(q1, t[1].s, t[1].c);
                 }
@@ -135,6 +156,10 @@ bool parallelCandidates(Solve& s) {
                 t[3] = less(less(less(ttotal, t[1]), t[2]), less(turn2, {turn3.c, -turn3.s}));
                 ws.candidates.push({q0, q1, q2, q3, q4, q5}, t, prefix, free);
             }
+        }
+        for (int c = first; s.nearestOnly && c < ws.candidates.count; ++c) {
+            Joints q = ws.candidates.q[c];
+            if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
         }
     }
     return ws.candidates.count > 0;

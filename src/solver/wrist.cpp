@@ -130,8 +130,7 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
     // Axis 5 (v) and the last frame's X axis (x) seen from there.
     const Vec3 v = frameInvApplyVector(next, R5.Z);
     const Vec3 x = frameInvApplyVector(next, R5.X);
-    const Vec3& u = L5.Z;  // axis 5 in joint frame 4
-    // z of L4 Rz(q4) u must equal v.z.
+    // z of L4 Rz(q4) L5.Z (axis 5) must equal v.z.
     const double k = m.closed.tiltOffset;
     std::array<double, 2> q4s{};
     std::array<JointTrig, 2> t4s{};
