@@ -50,7 +50,8 @@ public:
             const bool wall = r.run_name.str().rfind("solver_batch", 0) == 0;
             const double seconds = (wall ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime()) /
                                    benchmark::GetTimeUnitMultiplier(r.time_unit);
-            samples_[r.run_name.str()].push_back(seconds * 1e9 / kin::bench::kSetSize);
+            const double poses = kin::bench::kSetSize * (wall ? kin::bench::kBatchRepeats : 1);
+            samples_[r.run_name.str()].push_back(seconds * 1e9 / poses);
         }
     }
 

@@ -117,13 +117,18 @@ struct ArmList {
 
 //! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
 //! for three turning joints with axes 1 and 2 parallel (SolverModel::
-//! shoulderParallel), with their turns; each branch gets a new prefix of
-//! cs holding joint frame 0 and joint frame 1 before q1 turns (appendWrist
-//! forms the rest, for the branches it takes). A
-//! point on joint 0's axis takes q0 from the seed. Returns how many were
-//! written.
-int parallelShoulder(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o,
-                     CandidateSet& cs, ArmBranches& out);
+//! shoulderParallel), in two steps. shoulderTurns: the roots of q0 with
+//! their turns (w's height along the axes fixes q0; a point on joint 0's
+//! axis takes q0 from the seed); returns how many (0..2).
+int shoulderTurns(const SolverModel& m, const Vec3& p, const SolveOptions& o, std::array<double, 2>& q0s,
+                  std::array<JointTrig, 2>& t0s);
+//! elbowBranches: the branches of one root of q0 (a planar two-link
+//! problem), written to out from index count with their turns; each gets a
+//! new prefix of cs holding joint frame 0 and joint frame 1 before q1 turns
+//! (appendWrist forms the rest, for the branches it takes). Returns the
+//! new count.
+int elbowBranches(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o, double q0,
+                  const JointTrig& t0, CandidateSet& cs, ArmBranches& out, int count);
 
 //! Joints 0..2 that put point w (fixed in joint frame 2) at world point p,
 //! searched by a three-joint Newton iteration from a fixed spread of

@@ -124,24 +124,46 @@ bool sphericalCandidates(Solve& s) {
 
     if (m.shoulderParallel) {
         // The branches come with their turns and frames: each candidate's
-        // check continues the chain from joint frame 2.
-        ArmBranches b;
-        const int n = parallelShoulder(m, cw, m.wristCentreArm, o, ws.candidates, b);
-        std::array<int, 4> order{0, 1, 2, 3};
-        std::array<double, 4> armDistance{};
-        if (s.nearestOnly) nearestFirst(m, o, b, n, order, armDistance);
+        // check continues the chain from joint frame 2. For the nearest
+        // candidate only, the roots of q0 and then the branches go nearest
+        // the seed first, and any whose joints alone lie farther than a
+        // candidate already found are left out.
+        std::array<double, 2> q0s{};
+        std::array<JointTrig, 2> t0s{};
+        const int n0 = shoulderTurns(m, cw, o, q0s, t0s);
+        std::array<int, 2> order0{0, 1};
+        std::array<double, 2> bound0{};
+        if (s.nearestOnly) {
+            for (int i = 0; i < n0; ++i) {
+                double v = q0s[i];
+                bound0[i] = nearestCopyInline(m, o, 0, v) ? o.weights[0] * (v - o.seed[0]) * (v - o.seed[0])
+                                                          : std::numeric_limits<double>::infinity();
+            }
+            if (n0 == 2 && bound0[1] < bound0[0]) order0 = {1, 0};
+        }
         double best = std::numeric_limits<double>::infinity();
-        for (int j = 0; j < n; ++j) {
-            const int i = order[j];
-            if (s.nearestOnly && !(armDistance[i] <= best)) break;
-            const int first = ws.candidates.count;
-            appendWrist(m, ws, b[i], R5, o);
-            for (int c = first; s.nearestOnly && c < ws.candidates.count; ++c) {
-                Joints q = ws.candidates.q[c];
-                if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
+        int branches = 0;
+        for (int j0 = 0; j0 < n0; ++j0) {
+            const int i0 = order0[j0];
+            if (s.nearestOnly && !(bound0[i0] <= best)) break;
+            ArmBranches b;
+            const int n = elbowBranches(m, cw, m.wristCentreArm, o, q0s[i0], t0s[i0], ws.candidates, b, 0);
+            branches += n;
+            std::array<int, 4> order{0, 1, 2, 3};
+            std::array<double, 4> armDistance{};
+            if (s.nearestOnly) nearestFirst(m, o, b, n, order, armDistance);
+            for (int j = 0; j < n; ++j) {
+                const int i = order[j];
+                if (s.nearestOnly && !(armDistance[i] <= best)) break;
+                const int first = ws.candidates.count;
+                appendWrist(m, ws, b[i], R5, o);
+                for (int c = first; s.nearestOnly && c < ws.candidates.count; ++c) {
+                    Joints q = ws.candidates.q[c];
+                    if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
+                }
             }
         }
-        return n > 0;
+        return branches > 0;
     }
     ArmList arms;
     collectCase(m, ws, cw, arms);
