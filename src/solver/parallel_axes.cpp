@@ -90,7 +90,6 @@ bool parallelCandidates(Solve& s) {
     for (int j0 = 0; j0 < n0; ++j0) {
         const int i0 = order[j0];
         if (s.nearestOnly && !(bound[i0] <= best)) break;
-        const int first = ws.candidates.count;
         const double q0 = q0s[i0];
         t[0] = t0s[i0];
         Frame F0 = base0;
@@ -106,7 +105,22 @@ bool parallelCandidates(Solve& s) {
         // n in the last frame, and the last frame seen from F1.
         const Vec3 n5 = frameInvApplyVector(F5, nw);
         const Frame H = frameMul(frameInverse(F1), F5);
-        for (int i4 = 0; i4 < n4; ++i4) {
+        // The same for the roots of q4, within this root of q0.
+        std::array<int, 2> order4{0, 1};
+        std::array<double, 2> bound4{0.0, 0.0};
+        if (s.nearestOnly) {
+            for (int i = 0; i < n4; ++i) {
+                double v = q4s[i];
+                bound4[i] = nearestCopyInline(m, o, 4, v)
+                                ? bound[i0] + o.weights[4] * (v - o.seed[4]) * (v - o.seed[4])
+                                : std::numeric_limits<double>::infinity();
+            }
+            if (n4 == 2 && bound4[1] < bound4[0]) order4 = {1, 0};
+        }
+        for (int j4 = 0; j4 < n4; ++j4) {
+            const int i4 = order4[j4];
+            if (s.nearestOnly && !(bound4[i4] <= best)) break;
+            const int firstOfRoot = ws.candidates.count;
             const double q4 = q4s[i4];
             t[4] = t4s[i4];
             // Where Rz(q5) must carry n5: n seen from joint frame 5 before q5.
@@ -156,10 +170,10 @@ bool parallelCandidates(Solve& s) {
                 t[3] = less(less(less(ttotal, t[1]), t[2]), less(turn2, {turn3.c, -turn3.s}));
                 ws.candidates.push({q0, q1, q2, q3, q4, q5}, t, prefix, free);
             }
-        }
-        for (int c = first; s.nearestOnly && c < ws.candidates.count; ++c) {
-            Joints q = ws.candidates.q[c];
-            if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
+            for (int c = firstOfRoot; s.nearestOnly && c < ws.candidates.count; ++c) {
+                Joints q = ws.candidates.q[c];
+                if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
+            }
         }
     }
     return ws.candidates.count > 0;
