@@ -26,7 +26,7 @@ inline constexpr int kSetSize = 500;
 //! The batch rows solve the set this many times over in one call, so that
 //! starting the threads (tens of microseconds) does not weigh on the
 //! throughput measured.
-inline constexpr int kBatchRepeats = 20;
+inline constexpr int kBatchRepeats = 4;
 inline constexpr double kNearOffset = 0.05;
 
 //! The set, built once on first use from a fixed seed.
