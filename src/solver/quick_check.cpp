@@ -12,9 +12,9 @@
 //! bit.
 
 #include <cmath>
-#include <type_traits>
 
 #include "numeric/frame.hpp"
+#include "numeric/lanes.hpp"
 #include "solver/internal.hpp"
 
 namespace kin::solver {
@@ -23,10 +23,6 @@ namespace {
 
 //! Room between the rotation angle and the twist's rotation part.
 constexpr double kTwistRoom = 1e-13;
-
-//! Two doubles, one per candidate (GCC and Clang vector extension: each
-//! operation acts on both lanes; a scalar operand is used in both).
-using Pair = double __attribute__((vector_size(16)));
 
 template <class T>
 struct V3 {
@@ -37,16 +33,9 @@ struct F3 {
     V3<T> X, Y, Z, O;
 };
 
+//! v in every lane.
 template <class T>
-T splat(double v) {
-    if constexpr (std::is_same_v<T, double>) {
-        return v;
-    } else {
-        return T{v, v};
-    }
-}
-template <class T>
-V3<T> splat(const Vec3& v) {
+V3<T> spread(const Vec3& v) {
     return {splat<T>(v.x), splat<T>(v.y), splat<T>(v.z)};
 }
 
@@ -112,7 +101,7 @@ template <class T>
 Measured<T> measure(const SolverModel& m, const CandidateSet::Prefix& p, const Frame& target,
                     const Axes& flange, const std::array<T, 6>& c, const std::array<T, 6>& s) {
     const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
-    const F3<T> next{splat<T>(p.next.X), splat<T>(p.next.Y), splat<T>(p.next.Z), splat<T>(p.next.O)};
+    const F3<T> next{spread<T>(p.next.X), spread<T>(p.next.Y), spread<T>(p.next.Z), spread<T>(p.next.O)};
     Measured<T> r;
     F3<T> J5;
     if (p.depth == 3) {
@@ -131,8 +120,8 @@ Measured<T> measure(const SolverModel& m, const CandidateSet::Prefix& p, const F
         const F3<T> J4 = advance(J3, L[4], c[4], s[4]);
         J5 = advance(J4, L[5], c[5], s[5]);
         const V3<T> x = applyPoint(J5, m.axisMeetLast);
-        const F3<T> J0{splat<T>(p.joint[0].X), splat<T>(p.joint[0].Y), splat<T>(p.joint[0].Z),
-                       splat<T>(p.joint[0].O)};
+        const F3<T> J0{spread<T>(p.joint[0].X), spread<T>(p.joint[0].Y), spread<T>(p.joint[0].Z),
+                       spread<T>(p.joint[0].O)};
         const V3<T> v3 = about(J3, x);
         r.det = det3(sub(about(J1, x), v3), sub(about(J2, x), v3), about(J0, x)) *
                 det3(J1.Z, J4.Z, J5.Z);
@@ -148,9 +137,6 @@ Measured<T> measure(const SolverModel& m, const CandidateSet::Prefix& p, const F
     r.frobenius2 = dot(dX, dX) + dot(dY, dY) + dot(dZ, dZ);
     return r;
 }
-
-double lane(double v, int) { return v; }
-double lane(Pair v, int k) { return v[k]; }
 
 //! The product over the columns of (bound on |linear part|)^2 + 1, the
 //! linear parts taken about a tool point within the position tolerance of
@@ -191,8 +177,8 @@ bool prepare(const SolverModel& m, CandidateSet::Prefix& p) {
 //! Lane k's verdict: writes the residuals; true when the check passes with
 //! room and the determinant is clear of the singular tolerance.
 template <class T>
-bool verdict(const SolverModel& m, CandidateSet& cs, const Frame& target, const SolveOptions& o,
-             const Measured<T>& r, int k, double& positionError, double& rotationError) {
+bool verdict(const SolverModel& m, const CandidateSet& cs, const SolveOptions& o, const Measured<T>& r,
+             int k, double& positionError, double& rotationError) {
     positionError = std::sqrt(lane(r.position2, k));
     rotationError = angleFromFrobenius(std::sqrt(lane(r.frobenius2, k)));
     // The twist's rotation part (half the sum of the axes' cross products)
@@ -234,7 +220,7 @@ bool quickCheck(const SolverModel& m, CandidateSet& cs, int i, const Frame& targ
         s[k] = cs.turns[i][k].s;
     }
     const Measured<double> r = measure(m, cs.prefixes[cs.prefix[i]], target, cs.flange, c, s);
-    return verdict(m, cs, target, o, r, 0, positionError, rotationError);
+    return verdict(m, cs, o, r, 0, positionError, rotationError);
 }
 
 bool quickCheckPair(const SolverModel& m, CandidateSet& cs, int i, const Frame& target,
@@ -251,7 +237,7 @@ bool quickCheckPair(const SolverModel& m, CandidateSet& cs, int i, const Frame& 
     }
     const Measured<Pair> r = measure(m, cs.prefixes[cs.prefix[i]], target, cs.flange, c, s);
     for (int k = 0; k < 2; ++k) {
-        out[k].passed = verdict(m, cs, target, o, r, k, out[k].positionError, out[k].rotationError);
+        out[k].passed = verdict(m, cs, o, r, k, out[k].positionError, out[k].rotationError);
     }
     return true;
 }
