@@ -1,7 +1,10 @@
-// Frame algebra round trips over random rigid frames, and the ZYZ Euler
-// conversion in its regular and vertical-axis branches.
+// Frame algebra round trips over random rigid frames, the ZYZ Euler
+// conversion in its regular and vertical-axis branches, and the six-angle
+// sine and cosine against the one-angle one.
 
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -9,6 +12,7 @@
 
 #include "numeric/euler.hpp"
 #include "numeric/frame.hpp"
+#include "numeric/sincos.hpp"
 
 namespace {
 
@@ -159,6 +163,31 @@ TEST(Euler, VerticalThresholdBoundary) {
     // A tilt that is not a number takes the vertical branch.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(axesToEuler({1, 0, 0}, {0, 1, 0}, {nan, 0, 1}).phi, 0.0);
+}
+
+// sinCosSix gives sinCos's bits for every angle: small, within a few turns,
+// near multiples of pi/2 (where the quadrant changes), up to and beyond
+// the 1e5 where the C library takes over, and non-finite.
+TEST(SinCos, SixAnglesMatchOneByOneBitForBit) {
+    std::mt19937_64 rng(606);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const double scales[] = {1e-3, 4.0, 40.0, 1.2e5};
+    const double special[] = {0.0, -0.0, std::numeric_limits<double>::quiet_NaN(),
+                              std::numeric_limits<double>::infinity(), 1e5, -1e5};
+    for (int it = 0; it < 20000; ++it) {
+        std::array<double, 6> x, s, c;
+        for (double& v : x) v = unit(rng) * scales[it % 4];
+        x[it % 6] = std::nextafter(std::round(x[it % 6] / (0.5 * kPi)) * (0.5 * kPi), it % 2 ? 1e9 : -1e9);
+        if (it % 7 == 0) x[(it / 7) % 6] = special[(it / 7) % 6];
+        sinCosSix(x, s, c);
+        for (int k = 0; k < 6; ++k) {
+            double s1, c1;
+            sinCos(x[k], s1, c1);
+            SCOPED_TRACE(x[k]);
+            EXPECT_EQ(std::memcmp(&s[k], &s1, sizeof s1), 0);
+            EXPECT_EQ(std::memcmp(&c[k], &c1, sizeof c1), 0);
+        }
+    }
 }
 
 }  // namespace

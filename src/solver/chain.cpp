@@ -82,30 +82,52 @@ void toolResiduals(const ChainPose& c, const Frame& target, double& positionErro
     }
 }
 
+namespace {
+
+//! The tool point p and axes X, Y carried through link frame L moved by its
+//! joint: turned by the angle whose sine and cosine are s and c ('R'), or
+//! slid by q. The moved frame's X and Y columns depend on the joint alone,
+//! so they are ready before the three arrive; each sum is then formed as
+//! two halves added at the end, which leaves one multiply and two adds on
+//! the dependent path per joint.
+[[gnu::always_inline]] inline void carryThrough(const Frame& L, char type, double q, double s, double c,
+                                                Vec3& p, Vec3& X, Vec3& Y) {
+    Vec3 U = L.X;  // the moved frame's X and Y columns and origin
+    Vec3 V = L.Y;
+    Vec3 O = L.O;
+    if (type == 'R') {
+        U = {c * L.X.x + s * L.Y.x, c * L.X.y + s * L.Y.y, c * L.X.z + s * L.Y.z};
+        V = {c * L.Y.x - s * L.X.x, c * L.Y.y - s * L.X.y, c * L.Y.z - s * L.X.z};
+    } else {
+        O = {L.O.x + q * L.X.x, L.O.y + q * L.X.y, L.O.z + q * L.X.z};
+    }
+    const Vec3& W = L.Z;
+    p = {(U.x * p.x + V.x * p.y) + (W.x * p.z + O.x), (U.y * p.x + V.y * p.y) + (W.y * p.z + O.y),
+         (U.z * p.x + V.z * p.y) + (W.z * p.z + O.z)};
+    X = {(U.x * X.x + V.x * X.y) + W.x * X.z, (U.y * X.x + V.y * X.y) + W.y * X.z,
+         (U.z * X.x + V.z * X.y) + W.z * X.z};
+    Y = {(U.x * Y.x + V.x * Y.y) + W.x * Y.z, (U.y * Y.x + V.y * Y.y) + W.y * Y.z,
+         (U.z * Y.x + V.z * Y.y) + W.z * Y.z};
+}
+
+}  // namespace
+
 Frame toolFrame(const SolverModel& m, const Joints& q) {
     const ArmModel& a = m.model;
+    // All six sines and cosines first (a slide's are unused): they do not
+    // depend on one another and overlap, where formed joint by joint each
+    // would hold up the chain behind it.
+    std::array<double, 6> s, c;
+    sinCosSix(q, s, c);
+    // Then the tool point and axes carried through each link frame moved by
+    // its joint, from the last joint to the base. Joint 0 moves base0 (the
+    // base frame times link frame 0, formed once at setup), which saves
+    // carrying the three through the base as well.
     Vec3 p = a.toolPoint;
     Vec3 X = a.toolAxisX;
     Vec3 Y = a.toolAxisY;
-    for (int k = 5; k >= 0; --k) {
-        const Frame& L = a.linkFrames[k];
-        if (a.jointTypes[k] == 'R') {
-            // Turn the three about Z, then carry them through the link.
-            double s, c;
-            sinCos(q[k], s, c);
-            p = {c * p.x - s * p.y, s * p.x + c * p.y, p.z};
-            X = {c * X.x - s * X.y, s * X.x + c * X.y, X.z};
-            Y = {c * Y.x - s * Y.y, s * Y.x + c * Y.y, Y.z};
-        } else {
-            p = {p.x + q[k], p.y, p.z};
-        }
-        p = frameApplyPoint(L, p);
-        X = frameApplyVector(L, X);
-        Y = frameApplyVector(L, Y);
-    }
-    p = frameApplyPoint(a.baseFrame, p);
-    X = frameApplyVector(a.baseFrame, X);
-    Y = frameApplyVector(a.baseFrame, Y);
+    for (int k = 5; k >= 1; --k) carryThrough(a.linkFrames[k], a.jointTypes[k], q[k], s[k], c[k], p, X, Y);
+    carryThrough(m.base0, a.jointTypes[0], q[0], s[0], c[0], p, X, Y);
     return {X, Y, cross3(X, Y), p};
 }
 

@@ -86,9 +86,10 @@ void chainPose(const SolverModel& m, const Joints& q, const ChainTrig& t, ChainP
 void toolResiduals(const ChainPose& c, const Frame& target, double& positionError, double& rotationError);
 
 //! The tool pose of q, world coordinates (public forward kinematics): the
-//! tool point and axes turned by each joint and carried through its link
-//! frame, from the last joint to the base (the console's analys takes the
-//! same path through frames it moves first).
+//! tool point and axes carried through each link frame moved by its joint,
+//! from the last joint to the base, with the six sines and cosines formed
+//! first (the console's analys takes the same path through frames it moves
+//! first).
 Frame toolFrame(const SolverModel& m, const Joints& q);
 //! Each link frame moved by its joint (public Model::frames).
 void movedLinks(const SolverModel& m, const Joints& q, std::array<Frame, 6>& moved);
