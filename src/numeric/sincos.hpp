@@ -8,6 +8,9 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+
+#include "numeric/lanes.hpp"
 
 namespace kin {
 
@@ -80,23 +83,25 @@ template <class T>
 //! The sines and cosines of six angles (a joint vector), each bit for bit
 //! what sinCos gives. One after the other, each sinCos is a long chain of
 //! dependent multiplies and adds that a caller's own dependent work then
-//! waits behind; here the six are formed together, two angles to a vector
-//! where the compiler has vector extensions (SSE2 on x86-64, plain scalar
-//! code on targets without vectors), the same operations in each lane. The
-//! quadrant is taken from the bits of the shifted angle and applied with
-//! bit operations, without branches. Angles beyond 1e5 in magnitude,
-//! infinities and NaN go to std::sin and std::cos afterwards.
+//! waits behind; here the six are formed together, two angles to a Pair
+//! (SSE2 on x86-64, scalar code on targets without vectors), the same
+//! operations in each lane. The quadrant is taken from the bits of the
+//! shifted angle and applied with bit operations, without branches. Angles
+//! beyond 1e5 in magnitude, infinities and NaN go to std::sin and std::cos
+//! afterwards.
 [[gnu::always_inline]] inline void sinCosSix(const std::array<double, 6>& x, std::array<double, 6>& s,
                                              std::array<double, 6>& c) {
-#if defined(__GNUC__)
     using namespace detail;
-    using Pair = double __attribute__((vector_size(16)));
-    using Bits = std::uint64_t __attribute__((vector_size(16)));
-    bool far = false;
-    for (int k = 0; k < 6; ++k) far = far || !(std::fabs(x[k]) <= kSinCosRange);
+    using Bits = std::uint64_t __attribute__((vector_size(16)));  // a Pair's bits
+    const Bits signBit = Bits{} + (std::uint64_t{1} << 63);
+    Bits inRange = ~Bits{};  // all ones in a lane while its angles lie within range
     for (int k = 0; k < 6; k += 2) {
+        Pair xk;  // x[k], x[k + 1]
+        std::memcpy(&xk, &x[k], sizeof xk);
+        const Pair magnitude = __builtin_bit_cast(Pair, __builtin_bit_cast(Bits, xk) & ~signBit);
+        inRange &= __builtin_bit_cast(Bits, magnitude <= kSinCosRange);  // NaN: false
         Pair shifted, n, sr, cr;
-        reducedSinCos(Pair{x[k], x[k + 1]}, shifted, n, sr, cr);
+        reducedSinCos(xk, shifted, n, sr, cr);
         // shifted = 1.5 * 2^52 + n exactly (|n| < 2^17), so its two lowest
         // bits are n mod 4, as for static_cast<long>(n) & 3 in sinCos.
         const Bits quadrant = __builtin_bit_cast(Bits, shifted) & 3;
@@ -105,12 +110,14 @@ template <class T>
         const Bits swap = (sBits ^ cBits) & (0 - (quadrant & 1));  // odd n: sine and cosine swap
         const Pair sk = __builtin_bit_cast(Pair, sBits ^ swap ^ ((quadrant & 2) << 62));
         const Pair ck = __builtin_bit_cast(Pair, cBits ^ swap ^ (((quadrant + 1) & 2) << 62));
+        // Lane by lane: the caller reads them one at a time, and a load of
+        // the upper half of a wider store may not be forwarded from it.
         s[k] = sk[0];
         s[k + 1] = sk[1];
         c[k] = ck[0];
         c[k + 1] = ck[1];
     }
-    if (far) {
+    if ((inRange[0] & inRange[1]) == 0) {
         for (int k = 0; k < 6; ++k) {
             if (!(std::fabs(x[k]) <= kSinCosRange)) {
                 s[k] = std::sin(x[k]);
@@ -118,9 +125,6 @@ template <class T>
             }
         }
     }
-#else
-    for (int k = 0; k < 6; ++k) sinCos(x[k], s[k], c[k]);
-#endif
 }
 
 }  // namespace kin

@@ -114,19 +114,40 @@ namespace {
 
 Frame toolFrame(const SolverModel& m, const Joints& q) {
     const ArmModel& a = m.model;
-    // All six sines and cosines first (a slide's are unused): they do not
+    // All six sines and cosines first (a slide's go unused): they do not
     // depend on one another and overlap, where formed joint by joint each
-    // would hold up the chain behind it.
+    // held up the dependent chain behind it.
     std::array<double, 6> s, c;
     sinCosSix(q, s, c);
     // Then the tool point and axes carried through each link frame moved by
-    // its joint, from the last joint to the base. Joint 0 moves base0 (the
-    // base frame times link frame 0, formed once at setup), which saves
-    // carrying the three through the base as well.
-    Vec3 p = a.toolPoint;
-    Vec3 X = a.toolAxisX;
-    Vec3 Y = a.toolAxisY;
-    for (int k = 5; k >= 1; --k) carryThrough(a.linkFrames[k], a.jointTypes[k], q[k], s[k], c[k], p, X, Y);
+    // its joint, from the last joint to the base. For a turn of joint 5 the
+    // parts of link frame 5 formed at setup (toolCos, toolSin, toolRest)
+    // leave two products and two sums a component. Joint 0 moves base0 (the
+    // base frame times link frame 0, also formed at setup), which saves
+    // carrying the three through the base. Written out joint by joint: as a
+    // loop the compiler kept the three in memory between joints.
+    Vec3 p, X, Y;
+    if (a.jointTypes[5] == 'R') {
+        const auto turned = [&](int i) {
+            const Vec3& A = m.toolCos[i];
+            const Vec3& B = m.toolSin[i];
+            const Vec3& C = m.toolRest[i];
+            return Vec3{(c[5] * A.x + s[5] * B.x) + C.x, (c[5] * A.y + s[5] * B.y) + C.y,
+                        (c[5] * A.z + s[5] * B.z) + C.z};
+        };
+        p = turned(0);
+        X = turned(1);
+        Y = turned(2);
+    } else {
+        p = a.toolPoint;
+        X = a.toolAxisX;
+        Y = a.toolAxisY;
+        carryThrough(a.linkFrames[5], a.jointTypes[5], q[5], s[5], c[5], p, X, Y);
+    }
+    carryThrough(a.linkFrames[4], a.jointTypes[4], q[4], s[4], c[4], p, X, Y);
+    carryThrough(a.linkFrames[3], a.jointTypes[3], q[3], s[3], c[3], p, X, Y);
+    carryThrough(a.linkFrames[2], a.jointTypes[2], q[2], s[2], c[2], p, X, Y);
+    carryThrough(a.linkFrames[1], a.jointTypes[1], q[1], s[1], c[1], p, X, Y);
     carryThrough(m.base0, a.jointTypes[0], q[0], s[0], c[0], p, X, Y);
     return {X, Y, cross3(X, Y), p};
 }

@@ -109,6 +109,12 @@ struct SolverModel {
 
     // Elimination: where the loop is cut and its constant side.
     solver::LoopCut cut{};
+
+    // Public forward kinematics: the tool point, X axis and Y axis (entries
+    // 0, 1, 2) in joint frame 4 after joint 5 turns by q are
+    // cos q * toolCos + sin q * toolSin + toolRest, the parts of link frame
+    // 5 formed once.
+    std::array<Vec3, 3> toolCos{}, toolSin{}, toolRest{};
 };
 
 //! Whether the arm's kind reduces the pose to one point (wrist centre, or

@@ -70,6 +70,18 @@ int classify(const Kinematics& engine, SolverModel& out) {
     out.toolRot = {a.toolAxisX, a.toolAxisY, cross3(a.toolAxisX, a.toolAxisY)};
     out.toolPoint = a.toolPoint;
     out.base0 = frameMul(a.baseFrame, a.linkFrames[0]);
+    // The parts of link frame 5 for the public forward kinematics:
+    // L5 Rz(q) v = cos q (X v.x + Y v.y) + sin q (Y v.x - X v.y) + Z v.z,
+    // plus O for the tool point (X, Y, Z, O those of L5).
+    const Frame& L = a.linkFrames[5];
+    const Vec3 tool[3] = {a.toolPoint, a.toolAxisX, a.toolAxisY};
+    for (int i = 0; i < 3; ++i) {
+        const Vec3& v = tool[i];
+        out.toolCos[i] = {L.X.x * v.x + L.Y.x * v.y, L.X.y * v.x + L.Y.y * v.y, L.X.z * v.x + L.Y.z * v.y};
+        out.toolSin[i] = {L.Y.x * v.x - L.X.x * v.y, L.Y.y * v.x - L.X.y * v.y, L.Y.z * v.x - L.X.z * v.y};
+        out.toolRest[i] = {L.Z.x * v.z, L.Z.y * v.z, L.Z.z * v.z};
+    }
+    out.toolRest[0] = {out.toolRest[0].x + L.O.x, out.toolRest[0].y + L.O.y, out.toolRest[0].z + L.O.z};
     out.valid = true;
 
     solver::ChainPose zero;
