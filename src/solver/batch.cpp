@@ -15,19 +15,25 @@ namespace kin {
 
 namespace {
 
-//! Poses a thread takes at a time: small enough to even out threads that
-//! start late or run slower, large enough that the counter costs nothing.
-constexpr std::size_t kChunk = 8;
+//! Poses a thread takes at a time: about a sixteenth of each thread's
+//! share, so that threads that start late or run slower even out at the
+//! end, and no fewer than kMinChunk: where two threads' chunks meet, the
+//! end of one result and the start of the next share a cache line, and
+//! chunks of 8 poses cost two threads a tenth of their speed there.
+constexpr std::size_t kMinChunk = 8;
+constexpr std::size_t kMaxChunk = 256;
+constexpr std::size_t kChunksPerThread = 16;
 
 //! Solves chunks of targets until none is left; returns how many it solved
 //! (at least one solution each).
 int solveChunks(const SolverModel& model, SolverWorkspace& ws, std::span<const Frame> targets,
-                const SolveOptions& options, std::span<SolveResult> out, std::atomic<std::size_t>& next) {
+                const SolveOptions& options, std::span<SolveResult> out, std::size_t chunk,
+                std::atomic<std::size_t>& next) {
     int solved = 0;
     for (;;) {
-        const std::size_t begin = next.fetch_add(kChunk, std::memory_order_relaxed);
+        const std::size_t begin = next.fetch_add(chunk, std::memory_order_relaxed);
         if (begin >= targets.size()) break;
-        const std::size_t end = std::min(begin + kChunk, targets.size());
+        const std::size_t end = std::min(begin + chunk, targets.size());
         for (std::size_t i = begin; i < end; ++i) {
             solved += solveAll(model, ws, targets[i], options, out[i]) > 0;
         }
@@ -41,9 +47,10 @@ int solveBatch(const SolverModel& model, std::span<const Frame> targets,
                const SolveOptions& options, std::span<SolveResult> out, int threads) {
     if (!model.valid || out.size() < targets.size()) return -1;
     const std::size_t n = targets.size();
-    const std::size_t chunks = (n + kChunk - 1) / kChunk;
-    const std::size_t t = std::clamp<std::size_t>(threads < 1 ? 1 : static_cast<std::size_t>(threads),
-                                                  1, std::max<std::size_t>(chunks, 1));
+    const std::size_t asked = threads < 1 ? 1 : static_cast<std::size_t>(threads);
+    const std::size_t chunk = std::clamp(n / (asked * kChunksPerThread), kMinChunk, kMaxChunk);
+    const std::size_t chunks = (n + chunk - 1) / chunk;
+    const std::size_t t = std::clamp<std::size_t>(asked, 1, std::max<std::size_t>(chunks, 1));
     // The workspaces are made here, so that a failed allocation reaches
     // the caller rather than ending a thread.
     std::vector<std::unique_ptr<SolverWorkspace>> spaces;
@@ -54,7 +61,7 @@ int solveBatch(const SolverModel& model, std::span<const Frame> targets,
     }
     std::atomic<std::size_t> next{0};
     std::vector<int> solved(t, 0);
-    auto work = [&](std::size_t k) { solved[k] = solveChunks(model, *spaces[k], targets, options, out, next); };
+    auto work = [&](std::size_t k) { solved[k] = solveChunks(model, *spaces[k], targets, options, out, chunk, next); };
     std::vector<std::thread> pool;
     pool.reserve(t - 1);
     for (std::size_t k = 1; k < t; ++k) pool.emplace_back(work, k);
