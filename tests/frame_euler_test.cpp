@@ -1,6 +1,7 @@
 // Frame algebra round trips over random rigid frames, the ZYZ Euler
-// conversion in its regular and vertical-axis branches, and the six-angle
-// sine and cosine against the one-angle one.
+// conversion in its regular and vertical-axis branches, the six-angle
+// sine and cosine against the one-angle one, and the solver's arc tangent
+// against the long-double library.
 
 #include <array>
 #include <cmath>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "numeric/arctan.hpp"
 #include "numeric/euler.hpp"
 #include "numeric/frame.hpp"
 #include "numeric/sincos.hpp"
@@ -186,6 +188,42 @@ TEST(SinCos, SixAnglesMatchOneByOneBitForBit) {
             SCOPED_TRACE(x[k]);
             EXPECT_EQ(std::memcmp(&s[k], &s1, sizeof s1), 0);
             EXPECT_EQ(std::memcmp(&c[k], &c1, sizeof c1), 0);
+        }
+    }
+}
+
+// arcTan2 within 2 ulps of atan2l over magnitudes 1e-9 to 1e9 and nearly
+// equal arguments (the octant edges); arcCos within 2.5 of acosl; the two-lane
+// arcTan2 gives each lane's bits; zeros, infinities and NaN as std::atan2
+// (the same zero signs, quadrants and NaN).
+TEST(ArcTan, WithinTwoUlpsAndLanesAlike) {
+    const auto ulps = [](double a, long double exact) {
+        const double r = static_cast<double>(exact);
+        const double ulp = std::nextafter(std::fabs(r), HUGE_VAL) - std::fabs(r);
+        return static_cast<double>(std::fabs(static_cast<long double>(a) - exact)) / ulp;
+    };
+    std::mt19937_64 rng(707);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    double worstTan = 0.0, worstCos = 0.0;
+    for (int it = 0; it < 200000; ++it) {
+        const double y = unit(rng) * std::pow(10.0, (it % 19) - 9);
+        const double x = it % 3 == 0 ? y * (1.0 + 1e-9 * unit(rng)) : unit(rng) * std::pow(10.0, (it % 7) - 3);
+        worstTan = std::fmax(worstTan, ulps(arcTan2(y, x), atan2l(y, x)));
+        const double k = unit(rng);
+        worstCos = std::fmax(worstCos, ulps(arcCos(k), acosl(k)));
+        const Pair pair = arcTan2(Pair{y, x}, Pair{x, -y});
+        const double one[2] = {arcTan2(y, x), arcTan2(x, -y)};
+        EXPECT_EQ(std::memcmp(&pair, one, sizeof one), 0);
+    }
+    EXPECT_LE(worstTan, 2.0);
+    EXPECT_LE(worstCos, 2.5);
+    const double special[] = {0.0, -0.0, 1.0, -1.0, HUGE_VAL, -HUGE_VAL, std::numeric_limits<double>::quiet_NaN()};
+    for (double y : special) {
+        for (double x : special) {
+            const double a = arcTan2(y, x), b = std::atan2(y, x);
+            EXPECT_TRUE(std::isnan(a) ? std::isnan(b)
+                                      : std::signbit(a) == std::signbit(b) && (a == b || ulps(a, atan2l(y, x)) <= 2.0))
+                << y << ", " << x;
         }
     }
 }
