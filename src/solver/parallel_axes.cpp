@@ -51,8 +51,6 @@ bool parallelCandidates(Solve& s) {
     Axes R5;
     Vec3 O5;
     flangeOf(m, target, R5, O5);
-    ws.candidates.flange = R5;
-    ws.candidates.hasFlange = true;
     const Frame F5 = withAxes(R5, O5);
     const Vec3 meet = frameApplyPoint(F5, m.axisMeetLast);
 

@@ -95,11 +95,10 @@ struct Measured {
 };
 
 //! The chain from the prefix p to the tool for turns c[k], s[k] (joints
-//! p.depth..5), measured against target (flange: its rotation less the
-//! tool's).
+//! p.depth..5), measured against target.
 template <class T>
 Measured<T> measure(const SolverModel& m, const CandidateSet::Prefix& p, const Frame& target,
-                    const Axes& flange, const std::array<T, 6>& c, const std::array<T, 6>& s) {
+                    const std::array<T, 6>& c, const std::array<T, 6>& s) {
     const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
     const F3<T> next{spread<T>(p.next.X), spread<T>(p.next.Y), spread<T>(p.next.Z), spread<T>(p.next.O)};
     Measured<T> r;
@@ -128,12 +127,9 @@ Measured<T> measure(const SolverModel& m, const CandidateSet::Prefix& p, const F
     }
     const V3<T> d = sub(applyPoint(J5, m.toolPoint), target.O);
     r.position2 = d.x * d.x + d.y * d.y + d.z * d.z;
-    // The tool's axes are the last frame's turned by the tool's fixed
-    // rotation, which keeps distances: the last frame's axes against the
-    // rotation they must reach measure the same angle.
-    const V3<T> dX = sub(J5.X, flange.X);
-    const V3<T> dY = sub(J5.Y, flange.Y);
-    const V3<T> dZ = sub(J5.Z, flange.Z);
+    const V3<T> dX = sub(apply(J5, m.toolRot.X), target.X);
+    const V3<T> dY = sub(apply(J5, m.toolRot.Y), target.Y);
+    const V3<T> dZ = sub(apply(J5, m.toolRot.Z), target.Z);
     r.frobenius2 = dot(dX, dX) + dot(dY, dY) + dot(dZ, dZ);
     return r;
 }
@@ -197,29 +193,18 @@ bool verdict(const SolverModel& m, const CandidateSet& cs, const SolveOptions& o
     return det * det >= clear * clear * cs.normsBound;
 }
 
-//! Forms what the quick check needs of the pose, once per pose.
-void poseConstants(const SolverModel& m, CandidateSet& cs, const Frame& target, const SolveOptions& o) {
-    if (cs.normsBound > 0.0) return;
-    cs.normsBound = columnNormsBound(m, target, o);
-    if (!cs.hasFlange) {
-        Vec3 origin;
-        flangeOf(m, target, cs.flange, origin);
-        cs.hasFlange = true;
-    }
-}
-
 }  // namespace
 
 bool quickCheck(const SolverModel& m, CandidateSet& cs, int i, const Frame& target,
                 const SolveOptions& o, double& positionError, double& rotationError) {
     if (!quickFit(cs, i) || !prepare(m, cs.prefixes[cs.prefix[i]])) return false;
-    poseConstants(m, cs, target, o);
+    if (!(cs.normsBound > 0.0)) cs.normsBound = columnNormsBound(m, target, o);
     std::array<double, 6> c{}, s{};
     for (int k = 0; k < 6; ++k) {
         c[k] = cs.turns[i][k].c;
         s[k] = cs.turns[i][k].s;
     }
-    const Measured<double> r = measure(m, cs.prefixes[cs.prefix[i]], target, cs.flange, c, s);
+    const Measured<double> r = measure(m, cs.prefixes[cs.prefix[i]], target, c, s);
     return verdict(m, cs, o, r, 0, positionError, rotationError);
 }
 
@@ -229,13 +214,13 @@ bool quickCheckPair(const SolverModel& m, CandidateSet& cs, int i, const Frame& 
         !prepare(m, cs.prefixes[cs.prefix[i]])) {
         return false;
     }
-    poseConstants(m, cs, target, o);
+    if (!(cs.normsBound > 0.0)) cs.normsBound = columnNormsBound(m, target, o);
     std::array<Pair, 6> c{}, s{};
     for (int k = 0; k < 6; ++k) {
         c[k] = Pair{cs.turns[i][k].c, cs.turns[i + 1][k].c};
         s[k] = Pair{cs.turns[i][k].s, cs.turns[i + 1][k].s};
     }
-    const Measured<Pair> r = measure(m, cs.prefixes[cs.prefix[i]], target, cs.flange, c, s);
+    const Measured<Pair> r = measure(m, cs.prefixes[cs.prefix[i]], target, c, s);
     for (int k = 0; k < 2; ++k) {
         out[k].passed = verdict(m, cs, o, r, k, out[k].positionError, out[k].rotationError);
     }

@@ -153,18 +153,14 @@ struct CandidateSet {
     std::array<Prefix, kPrefixes> prefixes{};
     int count = 0;
     int prefixCount = 0;
-    //! What the quick check needs of the pose, formed once (normsBound not
-    //! positive until then): the bound on the Jacobian's squared column
-    //! norms, and the rotation the last joint frame must reach.
+    //! The pose's bound on the Jacobian's squared column norms, once formed
+    //! (not positive until then).
     double normsBound = 0.0;
-    Axes flange{};
-    bool hasFlange = false;  //!< flange formed (by the family, or the check)
 
     void clear() {
         count = 0;
         prefixCount = 0;
         normsBound = 0.0;
-        hasFlange = false;
     }
     bool push(const Joints& j, bool free = false) {
         if (count >= kCapacity) return false;

@@ -120,8 +120,6 @@ bool sphericalCandidates(Solve& s) {
     Axes R5;
     Vec3 O5;
     flangeOf(m, target, R5, O5);
-    ws.candidates.flange = R5;
-    ws.candidates.hasFlange = true;
     const Vec3 cw = add(O5, applyAxes(R5, m.wristCentreLast));
 
     if (m.shoulderParallel) {
