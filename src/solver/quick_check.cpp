@@ -136,10 +136,12 @@ Measured<T> measure(const SolverModel& m, const CandidateSet::Prefix& p, const F
 
 //! The product over the columns of (bound on |linear part|)^2 + 1, the
 //! linear parts taken about a tool point within the position tolerance of
-//! target (ClosedFormConstants::columnReach), with room for rounding.
+//! target (ClosedFormConstants::columnReach), with room for rounding and
+//! for link frames accepted up to 1e-9 from orthonormal (each length and
+//! axis off by that much at most).
 double columnNormsBound(const SolverModel& m, const Frame& target, const SolveOptions& o) {
     const double d = vecNorm(sub3(target.O, m.base0.O)) + o.positionTolerance;
-    double bound = 1.0 + 1e-12;
+    double bound = 1.0 + 1e-6;
     for (const ColumnReach& r : m.closed.columnReach) {
         const double b = r.fromTarget * d + r.extra;
         bound *= b * b + 1.0;
