@@ -181,9 +181,10 @@ bool verdict(const SolverModel& m, const CandidateSet& cs, const SolveOptions& o
     rotationError = angleFromFrobenius(std::sqrt(lane(r.frobenius2, k)));
     // The twist's rotation part (half the sum of the axes' cross products)
     // is the sine of that angle times the axis, to rounding and to the
-    // target's own deviation from a rotation (below 1e-14 when solved as
-    // given): an angle below half the tolerance by more than that passes
-    // the twist's test too. Nearer the edge the full check decides.
+    // deviation of the target (below 1e-14 when solved as given) and of the
+    // arm's frames from rotations: an angle below half the tolerance by
+    // more than that passes the twist's test too. Nearer the edge the full
+    // check decides. Either way the residuals are the ones measured here.
     if (!(positionError <= 0.5 * o.positionTolerance) ||
         !(rotationError <= 0.5 * o.rotationTolerance - kTwistRoom)) {
         return false;
