@@ -224,6 +224,22 @@ inline bool nearestInside(const SolverModel& m, const SolveOptions& o, Joints& q
     return true;
 }
 
+//! For the nearest candidate only: the order in which to take up to two
+//! roots of joint k (nearest the seed first) and each root's lower bound
+//! on the seed distance of every candidate behind it, base plus the
+//! weighted square of its copy nearest the seed (infinite without a copy
+//! inside the limits). Pure function.
+struct RootOrder {
+    std::array<int, 2> order{0, 1};
+    std::array<double, 2> bound{0.0, 0.0};
+};
+RootOrder nearerRootFirst(const SolverModel& m, const SolveOptions& o, int k, const std::array<double, 2>& roots,
+                          int n, double base);
+
+//! best lowered to the seed distance of the nearest of candidates
+//! cs.q[first ..] whose copies lie inside the limits.
+double nearestSoFar(const SolverModel& m, const SolveOptions& o, const CandidateSet& cs, int first, double best);
+
 //! Weighted squared distance of a and b (no wrapping: the copies are
 //! listed separately).
 double seedDistance(const SolveOptions& o, const Joints& a, const Joints& b);

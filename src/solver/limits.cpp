@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "numeric/round.hpp"
 #include "solver/internal.hpp"
@@ -76,6 +77,26 @@ double seedDistance(const SolveOptions& o, const Joints& a, const Joints& b) {
         s += o.weights[k] * d * d;
     }
     return s;
+}
+
+RootOrder nearerRootFirst(const SolverModel& m, const SolveOptions& o, int k, const std::array<double, 2>& roots,
+                          int n, double base) {
+    RootOrder r;
+    for (int i = 0; i < n; ++i) {
+        double v = roots[i];
+        r.bound[i] = nearestCopyInline(m, o, k, v) ? base + o.weights[k] * (v - o.seed[k]) * (v - o.seed[k])
+                                                   : std::numeric_limits<double>::infinity();
+    }
+    if (n == 2 && r.bound[1] < r.bound[0]) r.order = {1, 0};
+    return r;
+}
+
+double nearestSoFar(const SolverModel& m, const SolveOptions& o, const CandidateSet& cs, int first, double best) {
+    for (int c = first; c < cs.count; ++c) {
+        Joints q = cs.q[c];
+        if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
+    }
+    return best;
 }
 
 namespace {

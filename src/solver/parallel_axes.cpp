@@ -75,21 +75,12 @@ bool parallelCandidates(Solve& s) {
     // For the nearest candidate only: the roots of q0 nearest the seed
     // first, and a root whose q0 alone lies farther than a candidate
     // already found is left out.
-    std::array<int, 2> order{0, 1};
-    std::array<double, 2> bound{0.0, 0.0};
-    if (s.nearestOnly) {
-        for (int i = 0; i < n0; ++i) {
-            double v = q0s[i];
-            bound[i] = nearestCopyInline(m, o, 0, v) ? o.weights[0] * (v - o.seed[0]) * (v - o.seed[0])
-                                                     : std::numeric_limits<double>::infinity();
-        }
-        if (n0 == 2 && bound[1] < bound[0]) order = {1, 0};
-    }
+    const RootOrder first0 = s.nearestOnly ? nearerRootFirst(m, o, 0, q0s, n0, 0.0) : RootOrder{};
     double best = std::numeric_limits<double>::infinity();
     ChainTrig t;
     for (int j0 = 0; j0 < n0; ++j0) {
-        const int i0 = order[j0];
-        if (s.nearestOnly && !(bound[i0] <= best)) break;
+        const int i0 = first0.order[j0];
+        if (s.nearestOnly && !(first0.bound[i0] <= best)) break;
         const double q0 = q0s[i0];
         t[0] = t0s[i0];
         Frame F0 = base0;
@@ -106,20 +97,11 @@ bool parallelCandidates(Solve& s) {
         const Vec3 n5 = frameInvApplyVector(F5, nw);
         const Frame H = frameMul(frameInverse(F1), F5);
         // The same for the roots of q4, within this root of q0.
-        std::array<int, 2> order4{0, 1};
-        std::array<double, 2> bound4{0.0, 0.0};
-        if (s.nearestOnly) {
-            for (int i = 0; i < n4; ++i) {
-                double v = q4s[i];
-                bound4[i] = nearestCopyInline(m, o, 4, v)
-                                ? bound[i0] + o.weights[4] * (v - o.seed[4]) * (v - o.seed[4])
-                                : std::numeric_limits<double>::infinity();
-            }
-            if (n4 == 2 && bound4[1] < bound4[0]) order4 = {1, 0};
-        }
+        const RootOrder first4 =
+            s.nearestOnly ? nearerRootFirst(m, o, 4, q4s, n4, first0.bound[i0]) : RootOrder{};
         for (int j4 = 0; j4 < n4; ++j4) {
-            const int i4 = order4[j4];
-            if (s.nearestOnly && !(bound4[i4] <= best)) break;
+            const int i4 = first4.order[j4];
+            if (s.nearestOnly && !(first4.bound[i4] <= best)) break;
             const int firstOfRoot = ws.candidates.count;
             const double q4 = q4s[i4];
             t[4] = t4s[i4];
@@ -170,10 +152,7 @@ bool parallelCandidates(Solve& s) {
                 t[3] = less(less(less(ttotal, t[1]), t[2]), less(turn2, {turn3.c, -turn3.s}));
                 ws.candidates.push({q0, q1, q2, q3, q4, q5}, t, prefix, free);
             }
-            for (int c = firstOfRoot; s.nearestOnly && c < ws.candidates.count; ++c) {
-                Joints q = ws.candidates.q[c];
-                if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
-            }
+            if (s.nearestOnly) best = nearestSoFar(m, o, ws.candidates, firstOfRoot, best);
         }
     }
     return ws.candidates.count > 0;

@@ -131,21 +131,12 @@ bool sphericalCandidates(Solve& s) {
         std::array<double, 2> q0s{};
         std::array<JointTrig, 2> t0s{};
         const int n0 = shoulderTurns(m, cw, o, q0s, t0s);
-        std::array<int, 2> order0{0, 1};
-        std::array<double, 2> bound0{};
-        if (s.nearestOnly) {
-            for (int i = 0; i < n0; ++i) {
-                double v = q0s[i];
-                bound0[i] = nearestCopyInline(m, o, 0, v) ? o.weights[0] * (v - o.seed[0]) * (v - o.seed[0])
-                                                          : std::numeric_limits<double>::infinity();
-            }
-            if (n0 == 2 && bound0[1] < bound0[0]) order0 = {1, 0};
-        }
+        const RootOrder first0 = s.nearestOnly ? nearerRootFirst(m, o, 0, q0s, n0, 0.0) : RootOrder{};
         double best = std::numeric_limits<double>::infinity();
         int branches = 0;
         for (int j0 = 0; j0 < n0; ++j0) {
-            const int i0 = order0[j0];
-            if (s.nearestOnly && !(bound0[i0] <= best)) break;
+            const int i0 = first0.order[j0];
+            if (s.nearestOnly && !(first0.bound[i0] <= best)) break;
             ArmBranches b;
             const int n = elbowBranches(m, cw, m.wristCentreArm, o, q0s[i0], t0s[i0], ws.candidates, b, 0);
             branches += n;
@@ -157,10 +148,7 @@ bool sphericalCandidates(Solve& s) {
                 if (s.nearestOnly && !(armDistance[i] <= best)) break;
                 const int first = ws.candidates.count;
                 appendWrist(m, ws, b[i], R5, o);
-                for (int c = first; s.nearestOnly && c < ws.candidates.count; ++c) {
-                    Joints q = ws.candidates.q[c];
-                    if (nearestInside(m, o, q)) best = std::fmin(best, seedDistance(o, q, o.seed));
-                }
+                if (s.nearestOnly) best = nearestSoFar(m, o, ws.candidates, first, best);
             }
         }
         return branches > 0;
