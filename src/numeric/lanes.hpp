@@ -23,6 +23,10 @@ T splat(double v) {
     }
 }
 
+//! How many lanes T holds: 1 for a double, 2 for a Pair.
+template <class T>
+inline constexpr int kLanes = static_cast<int>(sizeof(T) / sizeof(double));
+
 //! Lane k of v (v itself for a double).
 inline double lane(double v, int) { return v; }
 inline double lane(Pair v, int k) { return v[k]; }

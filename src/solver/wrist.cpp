@@ -44,7 +44,7 @@ bool wristRoot(const Frame& L4, const Frame& L5, const Vec3& v, const Vec3& x, c
     // q3 turns w's xy-part onto v's (planarTurn).
     const T nw2 = wx * wx + wy * wy;
     const double nv2 = v.x * v.x + v.y * v.y;
-    for (int k = 0; k < static_cast<int>(sizeof(T) / sizeof(double)); ++k) {
+    for (int k = 0; k < kLanes<T>; ++k) {
         if (!(lane(nw2, k) > kAlignedAxes * kAlignedAxes) || !(nv2 > kAlignedAxes * kAlignedAxes)) {
             return false;
         }
@@ -63,7 +63,7 @@ bool wristRoot(const Frame& L4, const Frame& L5, const Vec3& v, const Vec3& x, c
     const T x5x = ax * L5.X.x + ay * L5.X.y + az * L5.X.z;
     const T x5y = ax * L5.Y.x + ay * L5.Y.y + az * L5.Y.z;
     const T h5 = laneSqrt(x5x * x5x + x5y * x5y);
-    for (int k = 0; k < static_cast<int>(sizeof(T) / sizeof(double)); ++k) {
+    for (int k = 0; k < kLanes<T>; ++k) {
         if (!(lane(h5, k) > 0.0)) return false;
     }
     r = {q3, c3, s3, arcTan2(x5y, x5x), x5x / h5, x5y / h5};
