@@ -59,6 +59,16 @@ inline double eighthHi(double k) { return kAtanEighthHi[static_cast<int>(k)]; }
 inline double eighthLo(double k) { return kAtanEighthLo[static_cast<int>(k)]; }
 inline Pair eighthHi(Pair k) { return Pair{eighthHi(k[0]), eighthHi(k[1])}; }
 inline Pair eighthLo(Pair k) { return Pair{eighthLo(k[0]), eighthLo(k[1])}; }
+inline Wide eighthHi(const Wide& k) {
+    Wide r;
+    for (int i = 0; i < kLanes<Wide>; ++i) r[i] = eighthHi(k[i]);
+    return r;
+}
+inline Wide eighthLo(const Wide& k) {
+    Wide r;
+    for (int i = 0; i < kLanes<Wide>; ++i) r[i] = eighthLo(k[i]);
+    return r;
+}
 
 template <class T>
 [[gnu::always_inline]] inline T atanUnit(const T& t) {
@@ -117,10 +127,40 @@ inline Pair arcTan2(Pair y, Pair x) {
     return Pair{octantAngle(y[0], x[0], steep[0], a[0]), octantAngle(y[1], x[1], steep[1], a[1])};
 }
 
+//! arcTan2 of each of eight lanes without branches on the octant: the
+//! table's offsets and signs chosen by lane masks, the same values the
+//! one-lane form looks up, so each lane's result is that one's to the bit.
+//! Lanes the one-lane form sends to std::atan2 go there one at a time.
+inline Wide arcTan2(const Wide& y, const Wide& x) {
+    using namespace detail;
+    const Wide ax = laneAbs(x);
+    const Wide ay = laneAbs(y);
+    const WideBits steep = ay > ax;
+    const Wide num = steep ? ax : ay;
+    const Wide den = steep ? ay : ax;
+    // Lanes left to std::atan2 reduce 0 instead (their quotient may index
+    // past the table).
+    const WideBits usual = (num <= den) & (den > 0.0) & (den < HUGE_VAL);
+    const Wide a = atanUnit(usual ? num / den : Wide{});
+    // Octants: a (0), pi/2 - a (steep), pi - a (x < 0), pi/2 + a (both).
+    const WideBits back = x < 0.0;
+    const Wide hi = steep ? splat<Wide>(kOctantHi[1]) : (back ? splat<Wide>(kOctantHi[2]) : Wide{});
+    const Wide lo = steep ? splat<Wide>(kOctantLo[1]) : (back ? splat<Wide>(kOctantLo[2]) : Wide{});
+    const Wide sign = (steep ^ back) != 0 ? splat<Wide>(-1.0) : splat<Wide>(1.0);
+    Wide r = laneCopySign(hi + (sign * a + lo), y);
+    for (int k = 0; k < kLanes<Wide>; ++k) {
+        if (usual[k] == 0) r[k] = std::atan2(y[k], x[k]);
+    }
+    return r;
+}
+
 //! acos(k) for k in [-1, 1], as the angle of (k, sqrt(1 - k^2)); NaN
 //! outside.
 [[gnu::always_inline]] inline double arcCos(double k) {
     return arcTan2(std::sqrt((1.0 - k) * (1.0 + k)), k);
+}
+inline Wide arcCos(const Wide& k) {
+    return arcTan2(laneSqrt((1.0 - k) * (1.0 + k)), k);
 }
 
 }  // namespace kin

@@ -1,38 +1,69 @@
 #pragma once
-//! Two doubles handled as one value, for the closed forms that carry two
-//! roots at once (GCC and Clang vector extension): each arithmetic
-//! operation acts on both lanes, a scalar operand is used in both, and each
-//! lane's result is the one the same expression gives on doubles, to the
-//! bit (no contraction: -ffp-contract=off holds for vectors too).
+//! Doubles handled several at once (GCC and Clang vector extension), for
+//! the closed forms that carry two roots, or every branch, side by side:
+//! each arithmetic operation acts on every lane, a scalar operand is used
+//! in each, and each lane's result is the one the same expression gives on
+//! doubles, to the bit (no contraction: -ffp-contract=off holds for vectors
+//! too).
 
 #include <cmath>
+#include <cstdint>
 #include <type_traits>
 
 namespace kin {
 
+//! Two lanes: the two roots of one equation.
 using Pair = double __attribute__((vector_size(16)));
+//! Eight lanes: every branch of a closed form (two roots of each of three
+//! equations). Compilers split it into the widest vectors the target has.
+using Wide = double __attribute__((vector_size(64)));
+//! Lane masks of a Wide comparison (all bits set where true), and its
+//! lanes' bits.
+using WideBits = std::int64_t __attribute__((vector_size(64)));
 
-//! v in both lanes (for double, v itself), so that one template serves a
-//! single value and a pair.
+//! How many lanes T holds: 1 for a double, 2 for a Pair, 8 for a Wide.
+template <class T>
+inline constexpr int kLanes = static_cast<int>(sizeof(T) / sizeof(double));
+
+//! v in every lane (for double, v itself), so that one template serves a
+//! single value and the vectors.
 template <class T>
 T splat(double v) {
     if constexpr (std::is_same_v<T, double>) {
         return v;
     } else {
-        return T{v, v};
+        T r;
+        for (int k = 0; k < kLanes<T>; ++k) r[k] = v;
+        return r;
     }
 }
 
-//! How many lanes T holds: 1 for a double, 2 for a Pair.
-template <class T>
-inline constexpr int kLanes = static_cast<int>(sizeof(T) / sizeof(double));
-
 //! Lane k of v (v itself for a double).
 inline double lane(double v, int) { return v; }
-inline double lane(Pair v, int k) { return v[k]; }
+template <class T, class = std::enable_if_t<!std::is_same_v<T, double>>>
+double lane(const T& v, int k) {
+    return v[k];
+}
 
-//! The square root of each lane.
+//! The square root of each lane (one vector instruction where the
+//! compiler may leave errno unset).
 inline double laneSqrt(double v) { return std::sqrt(v); }
-inline Pair laneSqrt(Pair v) { return Pair{std::sqrt(v[0]), std::sqrt(v[1])}; }
+template <class T, class = std::enable_if_t<!std::is_same_v<T, double>>>
+T laneSqrt(const T& v) {
+    T r;
+    for (int k = 0; k < kLanes<T>; ++k) r[k] = std::sqrt(v[k]);
+    return r;
+}
+
+//! |v| and the magnitude of v with the sign of s, lane by lane, on the
+//! bits (std::fabs and std::copysign exactly; the C library of the
+//! WebAssembly build has no std::bit_cast).
+inline Wide laneAbs(const Wide& v) {
+    return __builtin_bit_cast(Wide, __builtin_bit_cast(WideBits, v) & INT64_MAX);
+}
+inline Wide laneCopySign(const Wide& v, const Wide& s) {
+    return __builtin_bit_cast(Wide,
+                              (__builtin_bit_cast(WideBits, v) & INT64_MAX) | (__builtin_bit_cast(WideBits, s) & INT64_MIN));
+}
 
 }  // namespace kin

@@ -5,6 +5,10 @@
 
 namespace kin::solver {
 
+//! A line that misses the circle of a closed form's cosine-sine equation
+//! by less than this (relative) touches it: a tangent root, counted once.
+inline constexpr double kTangentSlack = 1e-9;
+
 //! Why target and options cannot be solved (static text), or null. On
 //! success writes the rotation to solve for: the target's own, or its
 //! nearest proper rotation (repaired true) when the target's is off by
@@ -36,6 +40,14 @@ struct Solve {
 //! lies beyond the arm (no candidate at all), true otherwise, even if some
 //! branches were lost.
 using CandidateFamily = bool (*)(Solve& s);
+
+//! Every solution of s.target at once for a spherical wrist behind
+//! parallel shoulder axes (spherical_lanes.cpp): writes s.ws.branches as
+//! sphericalCandidates then polishCandidates would, and returns true. False
+//! (ws.branches and ws.candidates then undefined) for other arms, and for
+//! poses that meet an edge of the closed form or find no solution: the
+//! caller takes the usual path.
+bool sphericalLanes(Solve& s);
 
 //! Fills m.closed from the arm and what classification found
 //! (solver_constants.cpp).
@@ -185,8 +197,25 @@ struct QuickResult {
 bool quickCheckPair(const SolverModel& m, CandidateSet& cs, int i, const Frame& target,
                     const SolveOptions& o, std::array<QuickResult, 2>& out);
 
+//! The pose's bound on the Jacobian's squared column norms for the quick
+//! check's singular test (the product over the columns of a bound on each
+//! column's squared norm). Pure function.
+double columnNormsBound(const SolverModel& m, const Frame& target, const SolveOptions& o);
+//! The quick check's verdict on one candidate from its squared tool
+//! distance, squared Frobenius distance of the axes and Jacobian
+//! determinant: writes the residuals; true when both lie within half the
+//! tolerances with room and the determinant is clear of the singular
+//! tolerance against normsBound (columnNormsBound). Pure function.
+bool quickVerdict(const SolverModel& m, double normsBound, const SolveOptions& o, double position2,
+                  double frobenius2, double det, double& positionError, double& rotationError);
+
 //! Whether two solutions are one (singular ones within a looser margin).
 bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a, const Solution& b);
+
+//! Adds solution s to b unless it is one already there (sameSolution; a
+//! singular one then takes the place of its twin when nearer the seed).
+//! Returns false, b.truncated set, when b is full.
+bool keepBranch(const SolverModel& m, const SolveOptions& o, BranchSet& b, const Solution& s);
 
 //! Polishes every candidate, keeps those that meet the tolerances with
 //! their residuals and status, and drops duplicates: writes ws.branches

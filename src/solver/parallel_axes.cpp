@@ -19,7 +19,6 @@ namespace kin::solver {
 
 namespace {
 
-constexpr double kSlack = 1e-9;    //!< relative: a tangent root counts once
 constexpr double kAligned = 1e-9;  //!< axis 5 along n: q5 is free
 
 Frame withAxes(const Axes& A, const Vec3& O) { return {A.X, A.Y, A.Z, O}; }
@@ -65,7 +64,7 @@ bool parallelCandidates(Solve& s) {
     std::array<double, 2> q0s{};
     std::array<JointTrig, 2> t0s{};
     const int n0 = solveCosSin(n.x * P.x + n.y * P.y, n.x * P.y - n.y * P.x, h - n.z * P.z,
-                               kSlack, q0s, t0s);
+                               kTangentSlack, q0s, t0s);
     if (n0 <= 0) return false;
 
     const double beta = m.parallelTurn2 + m.parallelTurn3;
@@ -92,7 +91,7 @@ bool parallelCandidates(Solve& s) {
         const double vz = dot3(nw, R5.Z);
         std::array<double, 2> q4s{};
         std::array<JointTrig, 2> t4s{};
-        const int n4 = solveCosSin(m.closed.wristTilt, vz - m.closed.tiltOffset, kSlack, q4s, t4s);
+        const int n4 = solveCosSin(m.closed.wristTilt, vz - m.closed.tiltOffset, kTangentSlack, q4s, t4s);
         // n in the last frame, and the last frame seen from F1.
         const Vec3 n5 = frameInvApplyVector(F5, nw);
         const Frame H = frameMul(frameInverse(F1), F5);
@@ -136,7 +135,7 @@ bool parallelCandidates(Solve& s) {
             const int n2 = solveCosSin(m.closed.elbowReach,
                                        gx * gx + gy * gy - (A.x * A.x + A.y * A.y) -
                                            (B.x * B.x + B.y * B.y),
-                                       kSlack, phis, tphis);
+                                       kTangentSlack, phis, tphis);
             for (int i2 = 0; i2 < n2; ++i2) {
                 const double phi = phis[i2];
                 const double c = tphis[i2].c, s = tphis[i2].s;

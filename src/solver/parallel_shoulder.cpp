@@ -14,8 +14,6 @@ namespace kin::solver {
 
 namespace {
 
-constexpr double kSlack = 1e-9;  //!< relative: a tangent root counts once
-
 //! An angle taken from the seed, with its turn.
 JointTrig turnOf(double q) {
     JointTrig t;
@@ -37,12 +35,12 @@ int shoulderTurns(const SolverModel& m, const Vec3& p, const SolveOptions& o, st
     if (std::sqrt(ca * ca + cb * cb) <= 1e-12 * m.scale) {
         // The point lies on joint 0's axis: q0 is free, the seed's value
         // stands for the family.
-        if (!(std::fabs(cc) <= kSlack * m.scale)) return 0;
+        if (!(std::fabs(cc) <= kTangentSlack * m.scale)) return 0;
         q0s[0] = o.seed[0];
         t0s[0] = turnOf(o.seed[0]);
         return 1;
     }
-    return std::max(0, solveCosSin(ca, cb, cc, kSlack, q0s, t0s));
+    return std::max(0, solveCosSin(ca, cb, cc, kTangentSlack, q0s, t0s));
 }
 
 int elbowBranches(const SolverModel& m, const Vec3& p, const Vec3& w, const SolveOptions& o, double q0,
@@ -60,7 +58,7 @@ int elbowBranches(const SolverModel& m, const Vec3& p, const Vec3& w, const Solv
     std::array<JointTrig, 2> tphis{};
     const int n2 = solveCosSin(m.closed.shoulderReach,
                                V.x * V.x + V.y * V.y - (A.x * A.x + A.y * A.y) - (w.x * w.x + w.y * w.y),
-                               kSlack, phis, tphis);
+                               kTangentSlack, phis, tphis);
     for (int j = 0; j < n2; ++j) {
         const double c = tphis[j].c, s = tphis[j].s;
         const Vec3 r{A.x + c * w.x - s * w.y, A.y + s * w.x + c * w.y, 0.0};

@@ -265,6 +265,27 @@ bool sameSolution(const SolverModel& m, const SolveOptions& o, const Solution& a
                       bothSingular ? std::fmax(o.duplicateTolerance, 1e-3) : o.duplicateTolerance);
 }
 
+bool keepBranch(const SolverModel& m, const SolveOptions& o, BranchSet& b, const Solution& s) {
+    for (int k = 0; k < b.count; ++k) {
+        if (sameSolution(m, o, s, b.solutions[k])) {
+            // Two members of one singular family (or two ends of a
+            // near-tangent pair): keep the one nearer the seed.
+            Solution& kept = b.solutions[k];
+            if (s.status == SolutionStatus::Singular &&
+                seedDistance(o, s.joints, o.seed) < seedDistance(o, kept.joints, o.seed)) {
+                kept = s;
+            }
+            return true;
+        }
+    }
+    if (b.count == BranchSet::kCapacity) {
+        b.truncated = true;
+        return false;
+    }
+    b.solutions[b.count++] = s;
+    return true;
+}
+
 void polishCandidates(Solve& solve, bool anyCandidate) {
     const SolverModel& m = solve.model;
     SolverWorkspace& ws = solve.ws;
@@ -292,25 +313,7 @@ void polishCandidates(Solve& solve, bool anyCandidate) {
         } else if (!finishCandidate(m, ws, target, o, i, s, !paired)) {
             continue;
         }
-        int same = -1;
-        for (int k = 0; k < b.count && same < 0; ++k) {
-            if (sameSolution(m, o, s, b.solutions[k])) same = k;
-        }
-        if (same >= 0) {
-            // Two members of one singular family (or two ends of a
-            // near-tangent pair): keep the one nearer the seed.
-            Solution& kept = b.solutions[same];
-            if (s.status == SolutionStatus::Singular &&
-                seedDistance(o, s.joints, o.seed) < seedDistance(o, kept.joints, o.seed)) {
-                kept = s;
-            }
-            continue;
-        }
-        if (b.count == BranchSet::kCapacity) {
-            b.truncated = true;
-            break;
-        }
-        b.solutions[b.count++] = s;
+        if (!keepBranch(m, o, b, s)) break;
     }
     if (b.count > 0) {
         b.status = Status::Ok;

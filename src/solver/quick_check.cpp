@@ -14,8 +14,8 @@
 #include <cmath>
 
 #include "numeric/frame.hpp"
-#include "numeric/lanes.hpp"
 #include "solver/internal.hpp"
+#include "solver/lane_chain.hpp"
 
 namespace kin::solver {
 
@@ -24,115 +24,34 @@ namespace {
 //! Room between the rotation angle and the twist's rotation part.
 constexpr double kTwistRoom = 1e-13;
 
-template <class T>
-struct V3 {
-    T x, y, z;
-};
-template <class T>
-struct F3 {
-    V3<T> X, Y, Z, O;
-};
-
-//! v in every lane.
-template <class T>
-V3<T> spread(const Vec3& v) {
-    return {splat<T>(v.x), splat<T>(v.y), splat<T>(v.z)};
-}
-
-template <class T, class U>
-V3<T> sub(const V3<T>& a, const U& b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-template <class T>
-T dot(const V3<T>& a, const V3<T>& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-template <class T>
-V3<T> cross(const V3<T>& a, const V3<T>& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-template <class T>
-T det3(const V3<T>& a, const V3<T>& b, const V3<T>& c) {
-    return dot(a, cross(b, c));
-}
-//! F's rotation applied to a fixed direction, and to a fixed point.
-template <class T>
-V3<T> apply(const F3<T>& F, const Vec3& v) {
-    return {F.X.x * v.x + F.Y.x * v.y + F.Z.x * v.z, F.X.y * v.x + F.Y.y * v.y + F.Z.y * v.z,
-            F.X.z * v.x + F.Y.z * v.y + F.Z.z * v.z};
-}
-template <class T>
-V3<T> applyPoint(const F3<T>& F, const Vec3& p) {
-    return {F.X.x * p.x + F.Y.x * p.y + F.Z.x * p.z + F.O.x,
-            F.X.y * p.x + F.Y.y * p.y + F.Z.y * p.z + F.O.y,
-            F.X.z * p.x + F.Y.z * p.y + F.Z.z * p.z + F.O.z};
-}
-//! F turned about its Z axis by the angle whose cosine and sine are c, s.
-template <class T>
-void turn(F3<T>& F, const T& c, const T& s) {
-    const V3<T> X = F.X;
-    F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
-    F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
-}
-//! The frame after the next joint: prev times its link frame L, turned.
-template <class T>
-F3<T> advance(const F3<T>& prev, const Frame& L, const T& c, const T& s) {
-    F3<T> F{apply(prev, L.X), apply(prev, L.Y), apply(prev, L.Z), applyPoint(prev, L.O)};
-    turn(F, c, s);
-    return F;
-}
-//! The linear part of a turning joint's Jacobian column, taken about x.
-template <class T>
-V3<T> about(const F3<T>& F, const V3<T>& x) {
-    return cross(F.Z, sub(x, F.O));
-}
-
-//! What the check leaves per lane: the tool's distance and the squared
-//! Frobenius distance of its axes from the target, and the determinant.
-template <class T>
-struct Measured {
-    T position2, frobenius2, det;
-};
-
 //! The chain from the prefix p to the tool for turns c[k], s[k] (joints
 //! p.depth..5), measured against target.
 template <class T>
 Measured<T> measure(const SolverModel& m, const CandidateSet::Prefix& p, const Frame& target,
                     const std::array<T, 6>& c, const std::array<T, 6>& s) {
-    const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
-    const F3<T> next{spread<T>(p.next.X), spread<T>(p.next.Y), spread<T>(p.next.Z), spread<T>(p.next.O)};
-    Measured<T> r;
-    F3<T> J5;
+    const F3<T> next = spread<T>(p.next);
     if (p.depth == 3) {
         // Spherical wrist: the arm's factor is the branch's (p.armFactor).
-        F3<T> J3 = next;
-        turn(J3, c[3], s[3]);
-        const F3<T> J4 = advance(J3, L[4], c[4], s[4]);
-        J5 = advance(J4, L[5], c[5], s[5]);
-        r.det = p.armFactor * det3(J3.Z, J4.Z, J5.Z);
-    } else {
-        // Three parallel axes, about the point where axes 4 and 5 meet.
-        F3<T> J1 = next;
-        turn(J1, c[1], s[1]);
-        const F3<T> J2 = advance(J1, L[2], c[2], s[2]);
-        const F3<T> J3 = advance(J2, L[3], c[3], s[3]);
-        const F3<T> J4 = advance(J3, L[4], c[4], s[4]);
-        J5 = advance(J4, L[5], c[5], s[5]);
-        const V3<T> x = applyPoint(J5, m.axisMeetLast);
-        const F3<T> J0{spread<T>(p.joint[0].X), spread<T>(p.joint[0].Y), spread<T>(p.joint[0].Z),
-                       spread<T>(p.joint[0].O)};
-        const V3<T> v3 = about(J3, x);
-        r.det = det3(sub(about(J1, x), v3), sub(about(J2, x), v3), about(J0, x)) *
-                det3(J1.Z, J4.Z, J5.Z);
+        return measureSpherical(m, next, splat<T>(p.armFactor), target, &c[3], &s[3]);
     }
-    const V3<T> d = sub(applyPoint(J5, m.toolPoint), target.O);
-    r.position2 = d.x * d.x + d.y * d.y + d.z * d.z;
-    const V3<T> dX = sub(apply(J5, m.toolRot.X), target.X);
-    const V3<T> dY = sub(apply(J5, m.toolRot.Y), target.Y);
-    const V3<T> dZ = sub(apply(J5, m.toolRot.Z), target.Z);
-    r.frobenius2 = dot(dX, dX) + dot(dY, dY) + dot(dZ, dZ);
+    // Three parallel axes, about the point where axes 4 and 5 meet.
+    const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
+    Measured<T> r;
+    F3<T> J1 = next;
+    turn(J1, c[1], s[1]);
+    const F3<T> J2 = advance(J1, L[2], c[2], s[2]);
+    const F3<T> J3 = advance(J2, L[3], c[3], s[3]);
+    const F3<T> J4 = advance(J3, L[4], c[4], s[4]);
+    const F3<T> J5 = advance(J4, L[5], c[5], s[5]);
+    const V3<T> x = applyPoint(J5, m.axisMeetLast);
+    const F3<T> J0 = spread<T>(p.joint[0]);
+    const V3<T> v3 = about(J3, x);
+    r.det = det3(sub(about(J1, x), v3), sub(about(J2, x), v3), about(J0, x)) * det3(J1.Z, J4.Z, J5.Z);
+    measureTool(m, J5, target, r);
     return r;
 }
+
+}  // namespace
 
 //! The product over the columns of (bound on |linear part|)^2 + 1, the
 //! linear parts taken about a tool point within the position tolerance of
@@ -149,6 +68,8 @@ double columnNormsBound(const SolverModel& m, const Frame& target, const SolveOp
     return bound;
 }
 
+namespace {
+
 //! Whether candidate i can take the quick check: a closed-form candidate
 //! with turns and its branch's frames, not built at a singular wrist.
 bool quickFit(const CandidateSet& cs, int i) {
@@ -162,9 +83,8 @@ bool prepare(const SolverModel& m, CandidateSet::Prefix& p) {
         if (!p.hasArmFactor) {
             // Joints 0..2's linear parts about the wrist centre: the same
             // for both wrist solutions of the branch.
-            const Vec3 w = frameApplyPoint(p.joint[2], m.wristCentreArm);
-            const auto aboutW = [&w](const Frame& F) { return cross3(F.Z, sub3(w, F.O)); };
-            p.armFactor = dot3(aboutW(p.joint[0]), cross3(aboutW(p.joint[1]), aboutW(p.joint[2])));
+            p.armFactor = sphericalArmFactor(m, spread<double>(p.joint[0]), spread<double>(p.joint[1]),
+                                             spread<double>(p.joint[2]));
             p.hasArmFactor = true;
         }
         return true;
@@ -172,13 +92,20 @@ bool prepare(const SolverModel& m, CandidateSet::Prefix& p) {
     return m.kind == WristKind::ParallelAxes && p.depth == 1;
 }
 
-//! Lane k's verdict: writes the residuals; true when the check passes with
-//! room and the determinant is clear of the singular tolerance.
+//! Lane k's verdict (quickVerdict).
 template <class T>
 bool verdict(const SolverModel& m, const CandidateSet& cs, const SolveOptions& o, const Measured<T>& r,
              int k, double& positionError, double& rotationError) {
-    positionError = std::sqrt(lane(r.position2, k));
-    rotationError = angleFromFrobenius(std::sqrt(lane(r.frobenius2, k)));
+    return quickVerdict(m, cs.normsBound, o, lane(r.position2, k), lane(r.frobenius2, k), lane(r.det, k),
+                        positionError, rotationError);
+}
+
+}  // namespace
+
+bool quickVerdict(const SolverModel& m, double normsBound, const SolveOptions& o, double position2,
+                  double frobenius2, double det, double& positionError, double& rotationError) {
+    positionError = std::sqrt(position2);
+    rotationError = angleFromFrobenius(std::sqrt(frobenius2));
     // The twist's rotation part (half the sum of the axes' cross products)
     // is the sine of that angle times the axis, to rounding and to the
     // deviation of the target (below 1e-14 when solved as given) and of the
@@ -192,11 +119,8 @@ bool verdict(const SolverModel& m, const CandidateSet& cs, const SolveOptions& o
     // Clear of the singular tolerance by the margin singularAt allows the
     // factors, against the column norms' bound: regular.
     const double clear = 2.0 * o.singularTolerance + 1e-8 * m.scale;
-    const double det = lane(r.det, k);
-    return det * det >= clear * clear * cs.normsBound;
+    return det * det >= clear * clear * normsBound;
 }
-
-}  // namespace
 
 bool quickCheck(const SolverModel& m, CandidateSet& cs, int i, const Frame& target,
                 const SolveOptions& o, double& positionError, double& rotationError) {

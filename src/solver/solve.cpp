@@ -77,9 +77,12 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
     bool repaired = false;
     if (!admit(model, ws, given, options, &out, target, repaired)) return 0;
     solver::Solve solve{model, ws, target, options};
-    ws.candidates.clear();
-    const bool any = solver::candidateFamily(model.kind)(solve);
-    solver::polishCandidates(solve, any);
+    bool any = true;
+    if (!solver::sphericalLanes(solve)) {
+        ws.candidates.clear();
+        any = solver::candidateFamily(model.kind)(solve);
+        solver::polishCandidates(solve, any);
+    }
     if (ws.branches.count == 0 && hasClosedForm(model.kind) &&
         solver::mayReach(model, target, options)) {
         // The closed form found nothing that polishes: a singular pose it

@@ -8,67 +8,13 @@
 #include "numeric/frame.hpp"
 #include "numeric/sincos.hpp"
 #include "solver/internal.hpp"
+#include "solver/wrist_root.hpp"
 
 namespace kin::solver {
 
 namespace {
 
-//! Tangent slack of the wrist equation: a line that misses the circle by a
-//! relative 1e-9 touches it (a wrist at its singular limit).
-constexpr double kWristSlack = 1e-9;
-//! Axis 5 closer than this to axis 3 (sine of the angle) leaves q3 free.
-constexpr double kAlignedAxes = 1e-9;
-
 Axes axesOf(const Frame& F) { return {F.X, F.Y, F.Z}; }
-
-//! q3, q5 and their turns for one root of q4 (a double) or two (a pair).
-template <class T>
-struct WristRoot {
-    T q3, c3, s3, q5, c5, s5;
-};
-
-//! Joints 3 and 5 once q4 turns by (c4, s4): axis 5 (v) and the last
-//! frame's X axis (x), both seen from joint frame 3 before q3 turns, fix
-//! them. False (r unwritten) in a lane where axis 5 lies along axis 3 (q3
-//! free) or x along axis 5 (no turn for q5): the caller's own loop.
-template <class T>
-bool wristRoot(const Frame& L4, const Frame& L5, const Vec3& v, const Vec3& x, const T& c4, const T& s4,
-               WristRoot<T>& r) {
-    // Joint frame 4's rotation after q4 turns, seen from joint frame 3
-    // after q3, and axis 5 (w) in it: L4 Rz(q4) L5.Z.
-    const T Xx = c4 * L4.X.x + s4 * L4.Y.x, Xy = c4 * L4.X.y + s4 * L4.Y.y, Xz = c4 * L4.X.z + s4 * L4.Y.z;
-    const T Yx = c4 * L4.Y.x - s4 * L4.X.x, Yy = c4 * L4.Y.y - s4 * L4.X.y, Yz = c4 * L4.Y.z - s4 * L4.X.z;
-    const Vec3& u = L5.Z;
-    const T wx = Xx * u.x + Yx * u.y + L4.Z.x * u.z;
-    const T wy = Xy * u.x + Yy * u.y + L4.Z.y * u.z;
-    // q3 turns w's xy-part onto v's (planarTurn).
-    const T nw2 = wx * wx + wy * wy;
-    const double nv2 = v.x * v.x + v.y * v.y;
-    for (int k = 0; k < kLanes<T>; ++k) {
-        if (!(lane(nw2, k) > kAlignedAxes * kAlignedAxes) || !(nv2 > kAlignedAxes * kAlignedAxes)) {
-            return false;
-        }
-    }
-    const T cross = wx * v.y - wy * v.x;
-    const T dot = wx * v.x + wy * v.y;
-    const T q3 = arcTan2(cross, dot);
-    const T inv = 1.0 / laneSqrt(dot * dot + cross * cross);
-    const T c3 = dot * inv, s3 = cross * inv;
-    // The last frame's X axis seen from joint frame 5 before q5 turns:
-    // L5^T R4^T Rz(q3)^T x, whose turn about Z is q5.
-    const T x3x = c3 * x.x + s3 * x.y, x3y = c3 * x.y - s3 * x.x;
-    const T ax = x3x * Xx + x3y * Xy + x.z * Xz;
-    const T ay = x3x * Yx + x3y * Yy + x.z * Yz;
-    const T az = x3x * L4.Z.x + x3y * L4.Z.y + x.z * L4.Z.z;
-    const T x5x = ax * L5.X.x + ay * L5.X.y + az * L5.X.z;
-    const T x5y = ax * L5.Y.x + ay * L5.Y.y + az * L5.Y.z;
-    const T h5 = laneSqrt(x5x * x5x + x5y * x5y);
-    for (int k = 0; k < kLanes<T>; ++k) {
-        if (!(lane(h5, k) > 0.0)) return false;
-    }
-    r = {q3, c3, s3, arcTan2(x5y, x5x), x5x / h5, x5y / h5};
-    return true;
-}
 
 }  // namespace
 
@@ -88,11 +34,11 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const Joints& arm, c
     const double b = L4.Y.z * u.x - L4.X.z * u.y;
     const double k = L4.Z.z * u.z;
     std::array<double, 2> q4s{};
-    int n = solveCosSin(a, b, v.z - k, kWristSlack, q4s);
+    int n = solveCosSin(a, b, v.z - k, kTangentSlack, q4s);
     if (n < 0) {
         // Axis 5's tilt from axis 3 does not depend on q4: q4 is free.
         q4s[0] = arm[4];
-        n = std::fabs(v.z - k) <= kWristSlack * (1.0 + std::fabs(k)) ? 1 : 0;
+        n = std::fabs(v.z - k) <= kTangentSlack * (1.0 + std::fabs(k)) ? 1 : 0;
     }
     for (int i = 0; i < n; ++i) {
         const double q4 = q4s[i];
@@ -134,12 +80,12 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
     const double k = m.closed.tiltOffset;
     std::array<double, 2> q4s{};
     std::array<JointTrig, 2> t4s{};
-    int n = solveCosSin(m.closed.wristTilt, v.z - k, kWristSlack, q4s, t4s);
+    int n = solveCosSin(m.closed.wristTilt, v.z - k, kTangentSlack, q4s, t4s);
     if (n < 0) {
         // Axis 5's tilt from axis 3 does not depend on q4: q4 is free.
         q4s[0] = o.seed[4];
         sinCos(q4s[0], t4s[0].s, t4s[0].c);
-        n = std::fabs(v.z - k) <= kWristSlack * (1.0 + std::fabs(k)) ? 1 : 0;
+        n = std::fabs(v.z - k) <= kTangentSlack * (1.0 + std::fabs(k)) ? 1 : 0;
     }
     ChainTrig t{arm.t[0], arm.t[1], arm.t[2], JointTrig{}, JointTrig{}, JointTrig{}};
     const auto push = [&](int i, double q3, const JointTrig& t3, double q5, const JointTrig& t5, bool free) {
@@ -152,7 +98,8 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
         // Both roots side by side; a lane at a singular wrist (or with x
         // along axis 5) sends both to the one-at-a-time loop below.
         WristRoot<Pair> r;
-        if (wristRoot(L4, L5, v, x, Pair{t4s[0].c, t4s[1].c}, Pair{t4s[0].s, t4s[1].s}, r)) {
+        if (wristRoot(L4, L5, spread<Pair>(v), spread<Pair>(x), Pair{t4s[0].c, t4s[1].c}, Pair{t4s[0].s, t4s[1].s},
+                      r) == 3u) {
             for (int i = 0; i < 2; ++i) {
                 push(i, r.q3[i], {r.c3[i], r.s3[i]}, r.q5[i], {r.c5[i], r.s5[i]}, false);
             }
@@ -161,7 +108,7 @@ void appendWrist(const SolverModel& m, SolverWorkspace& ws, const ArmRoot& arm, 
     }
     for (int i = 0; i < n; ++i) {
         WristRoot<double> r;
-        if (wristRoot(L4, L5, v, x, t4s[i].c, t4s[i].s, r)) {
+        if (wristRoot(L4, L5, spread<double>(v), spread<double>(x), t4s[i].c, t4s[i].s, r) == 1u) {
             push(i, r.q3, {r.c3, r.s3}, r.q5, {r.c5, r.s5}, false);
             continue;
         }
