@@ -59,16 +59,22 @@ inline double eighthHi(double k) { return kAtanEighthHi[static_cast<int>(k)]; }
 inline double eighthLo(double k) { return kAtanEighthLo[static_cast<int>(k)]; }
 inline Pair eighthHi(Pair k) { return Pair{eighthHi(k[0]), eighthHi(k[1])}; }
 inline Pair eighthLo(Pair k) { return Pair{eighthLo(k[0]), eighthLo(k[1])}; }
-inline Wide eighthHi(const Wide& k) {
+//! The table in lanes: entry k of each lane's k (an integer 0..8), read
+//! from the low bits of k + kArcRoundShift by one two-vector permutation
+//! (GCC), or one lane at a time.
+inline Wide eighthOf(const std::array<double, 9>& table, const Wide& k) {
+#if defined(__GNUC__) && !defined(__clang__)
+    const Wide first{table[0], table[1], table[2], table[3], table[4], table[5], table[6], table[7]};
+    const Wide last{table[8], 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    return __builtin_shuffle(first, last, __builtin_bit_cast(WideBits, k + kArcRoundShift) & 15);
+#else
     Wide r;
-    for (int i = 0; i < kLanes<Wide>; ++i) r[i] = eighthHi(k[i]);
+    for (int i = 0; i < kLanes<Wide>; ++i) r[i] = table[static_cast<int>(k[i])];
     return r;
+#endif
 }
-inline Wide eighthLo(const Wide& k) {
-    Wide r;
-    for (int i = 0; i < kLanes<Wide>; ++i) r[i] = eighthLo(k[i]);
-    return r;
-}
+inline Wide eighthHi(const Wide& k) { return eighthOf(kAtanEighthHi, k); }
+inline Wide eighthLo(const Wide& k) { return eighthOf(kAtanEighthLo, k); }
 
 template <class T>
 [[gnu::always_inline]] inline T atanUnit(const T& t) {
@@ -148,8 +154,10 @@ inline Wide arcTan2(const Wide& y, const Wide& x) {
     const Wide lo = steep ? splat<Wide>(kOctantLo[1]) : (back ? splat<Wide>(kOctantLo[2]) : Wide{});
     const Wide sign = (steep ^ back) != 0 ? splat<Wide>(-1.0) : splat<Wide>(1.0);
     Wide r = laneCopySign(hi + (sign * a + lo), y);
-    for (int k = 0; k < kLanes<Wide>; ++k) {
-        if (usual[k] == 0) r[k] = std::atan2(y[k], x[k]);
+    if (anyLane(~usual)) {
+        for (int k = 0; k < kLanes<Wide>; ++k) {
+            if (usual[k] == 0) r[k] = std::atan2(y[k], x[k]);
+        }
     }
     return r;
 }

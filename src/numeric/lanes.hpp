@@ -66,4 +66,18 @@ inline Wide laneCopySign(const Wide& v, const Wide& s) {
                               (__builtin_bit_cast(WideBits, v) & INT64_MAX) | (__builtin_bit_cast(WideBits, s) & INT64_MIN));
 }
 
+//! Whether any lane of mask m is set (m from a Wide comparison).
+inline bool anyLane(const WideBits& m) {
+    WideBits t = m | __builtin_shufflevector(m, m, 4, 5, 6, 7, 0, 1, 2, 3);
+    t |= __builtin_shufflevector(t, t, 2, 3, 0, 1, 6, 7, 4, 5);
+    t |= __builtin_shufflevector(t, t, 1, 0, 3, 2, 5, 4, 7, 6);
+    return t[0] != 0;
+}
+//! Mask m as bits: bit k set when lane k is.
+inline unsigned laneBits(const WideBits& m) {
+    unsigned r = 0;
+    for (int k = 0; k < kLanes<Wide>; ++k) r |= static_cast<unsigned>(m[k] & 1) << k;
+    return r;
+}
+
 }  // namespace kin

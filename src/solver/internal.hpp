@@ -8,6 +8,12 @@ namespace kin::solver {
 //! A line that misses the circle of a closed form's cosine-sine equation
 //! by less than this (relative) touches it: a tangent root, counted once.
 inline constexpr double kTangentSlack = 1e-9;
+//! Two axes closer than this (sine of the angle) leave a joint between
+//! them free.
+inline constexpr double kAlignedAxes = 1e-9;
+//! A vector whose part in a joint's plane is shorter than this has no
+//! direction there: a closed form's planar turn takes the seed's value.
+inline constexpr double kNoDirection = 1e-12;
 
 //! Why target and options cannot be solved (static text), or null. On
 //! success writes the rotation to solve for: the target's own, or its
@@ -41,13 +47,14 @@ struct Solve {
 //! branches were lost.
 using CandidateFamily = bool (*)(Solve& s);
 
-//! Every solution of s.target at once for a spherical wrist behind
-//! parallel shoulder axes (spherical_lanes.cpp): writes s.ws.branches as
-//! sphericalCandidates then polishCandidates would, and returns true. False
+//! Every solution of s.target at once, one branch per vector lane, for a
+//! spherical wrist behind parallel shoulder axes and for three parallel
+//! axes (branch_lanes.cpp): writes s.ws.branches as the family's
+//! candidates then polishCandidates would, and returns true. False
 //! (ws.branches and ws.candidates then undefined) for other arms, and for
 //! poses that meet an edge of the closed form or find no solution: the
 //! caller takes the usual path.
-bool sphericalLanes(Solve& s);
+bool allBranchesInLanes(Solve& s);
 
 //! Fills m.closed from the arm and what classification found
 //! (solver_constants.cpp).
@@ -92,6 +99,11 @@ void buildElimination(const SolverModel& m, LoopCut& best);
 //! rounding allow. Joint limits are not consulted. Always true for General
 //! arms.
 bool mayReach(const SolverModel& m, const Frame& target, const SolveOptions& o);
+
+//! Three parallel axes: the roots of q0 with their turns (the height along
+//! the axes of meet, the point where axes 4 and 5 meet, fixes q0); returns
+//! how many (0..2), or -1 when every q0 or none gives that height.
+int meetTurns(const SolverModel& m, const Vec3& meet, std::array<double, 2>& q0s, std::array<JointTrig, 2>& t0s);
 
 //! One branch of joints 0..2 from a closed form: the angles, their turns
 //! and where the world frames after each joint are kept (the solver's

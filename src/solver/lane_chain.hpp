@@ -44,23 +44,23 @@ template <class T>
 T det3(const V3<T>& a, const V3<T>& b, const V3<T>& c) {
     return dot(a, cross(b, c));
 }
-//! F's rotation applied to a fixed direction, and to a fixed point
-//! (frameApplyVector, frameApplyPoint).
-template <class T>
-V3<T> apply(const F3<T>& F, const Vec3& v) {
+//! F's rotation applied to a direction, and to a point (frameApplyVector,
+//! frameApplyPoint); v and p fixed (Vec3) or in lanes (V3<T>).
+template <class T, class V>
+V3<T> apply(const F3<T>& F, const V& v) {
     return {F.X.x * v.x + F.Y.x * v.y + F.Z.x * v.z, F.X.y * v.x + F.Y.y * v.y + F.Z.y * v.z,
             F.X.z * v.x + F.Y.z * v.y + F.Z.z * v.z};
 }
-template <class T>
-V3<T> applyPoint(const F3<T>& F, const Vec3& p) {
+template <class T, class V>
+V3<T> applyPoint(const F3<T>& F, const V& p) {
     return {F.X.x * p.x + F.Y.x * p.y + F.Z.x * p.z + F.O.x,
             F.X.y * p.x + F.Y.y * p.y + F.Z.y * p.z + F.O.y,
             F.X.z * p.x + F.Y.z * p.y + F.Z.z * p.z + F.O.z};
 }
-//! A fixed direction and point seen from F (frameInvApplyVector,
+//! A direction and a fixed point seen from F (frameInvApplyVector,
 //! frameInvApplyPoint).
-template <class T>
-V3<T> invApply(const F3<T>& F, const Vec3& v) {
+template <class T, class V>
+V3<T> invApply(const F3<T>& F, const V& v) {
     return {F.X.x * v.x + F.X.y * v.y + F.X.z * v.z, F.Y.x * v.x + F.Y.y * v.y + F.Y.z * v.z,
             F.Z.x * v.x + F.Z.y * v.y + F.Z.z * v.z};
 }
@@ -78,10 +78,21 @@ void turn(F3<T>& F, const T& c, const T& s) {
     F.X = {c * X.x + s * F.Y.x, c * X.y + s * F.Y.y, c * X.z + s * F.Y.z};
     F.Y = {c * F.Y.x - s * X.x, c * F.Y.y - s * X.y, c * F.Y.z - s * X.z};
 }
-//! prev times the link frame L (frameMul).
-template <class T>
-F3<T> mul(const F3<T>& prev, const Frame& L) {
+//! prev times the frame L, fixed (Frame) or in lanes (frameMul).
+template <class T, class F>
+F3<T> mul(const F3<T>& prev, const F& L) {
     return {apply(prev, L.X), apply(prev, L.Y), apply(prev, L.Z), applyPoint(prev, L.O)};
+}
+//! The inverse of a rigid transform (frameInverse).
+template <class T>
+F3<T> inverse(const F3<T>& A) {
+    F3<T> B;
+    B.X = {A.X.x, A.Y.x, A.Z.x};
+    B.Y = {A.X.y, A.Y.y, A.Z.y};
+    B.Z = {A.X.z, A.Y.z, A.Z.z};
+    B.O = {(-B.X.x) * A.O.x - B.Y.x * A.O.y - B.Z.x * A.O.z, (-B.X.y) * A.O.x - B.Y.y * A.O.y - B.Z.y * A.O.z,
+           (-B.X.z) * A.O.x - B.Y.z * A.O.y - B.Z.z * A.O.z};
+    return B;
 }
 //! The frame after the next joint: prev times its link frame L, turned.
 template <class T>
@@ -137,6 +148,27 @@ Measured<T> measureSpherical(const SolverModel& m, const F3<T>& next, const T& a
     const F3<T> J4 = advance(J3, L[4], c[1], s[1]);
     const F3<T> J5 = advance(J4, L[5], c[2], s[2]);
     r.det = armFactor * det3(J3.Z, J4.Z, J5.Z);
+    measureTool(m, J5, target, r);
+    return r;
+}
+
+//! Three parallel axes' check from joint frame 0 (J0) and joint frame 1
+//! before q1 turns (next), for the turns (c, s) of joints 1..5: the
+//! determinant about the point where axes 4 and 5 meet.
+template <class T>
+Measured<T> measureParallel(const SolverModel& m, const F3<T>& J0, const F3<T>& next, const Frame& target,
+                            const T* c, const T* s) {
+    const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
+    Measured<T> r;
+    F3<T> J1 = next;
+    turn(J1, c[0], s[0]);
+    const F3<T> J2 = advance(J1, L[2], c[1], s[1]);
+    const F3<T> J3 = advance(J2, L[3], c[2], s[2]);
+    const F3<T> J4 = advance(J3, L[4], c[3], s[3]);
+    const F3<T> J5 = advance(J4, L[5], c[4], s[4]);
+    const V3<T> x = applyPoint(J5, m.axisMeetLast);
+    const V3<T> v3 = about(J3, x);
+    r.det = det3(sub(about(J1, x), v3), sub(about(J2, x), v3), about(J0, x)) * det3(J1.Z, J4.Z, J5.Z);
     measureTool(m, J5, target, r);
     return r;
 }

@@ -19,8 +19,6 @@ namespace kin::solver {
 
 namespace {
 
-constexpr double kAligned = 1e-9;  //!< axis 5 along n: q5 is free
-
 Frame withAxes(const Axes& A, const Vec3& O) { return {A.X, A.Y, A.Z, O}; }
 
 //! The turn about Z of the xy-part of v.
@@ -35,6 +33,16 @@ JointTrig less(const JointTrig& a, const JointTrig& b) {
 }
 
 }  // namespace
+
+int meetTurns(const SolverModel& m, const Vec3& meet, std::array<double, 2>& q0s, std::array<JointTrig, 2>& t0s) {
+    // Height of the meeting point along n = L1.Z in joint frame 0, which
+    // does not depend on q1..q5: its value at zero.
+    const Vec3& n = m.model.linkFrames[1].Z;
+    const double h = m.closed.meetHeight;
+    // n . Rz(-q0) P = h with P the meeting point in joint frame 0 at q0 = 0.
+    const Vec3 P = frameInvApplyPoint(m.base0, meet);
+    return solveCosSin(n.x * P.x + n.y * P.y, n.x * P.y - n.y * P.x, h - n.z * P.z, kTangentSlack, q0s, t0s);
+}
 
 bool parallelCandidates(Solve& s) {
     const SolverModel& m = s.model;
@@ -53,18 +61,10 @@ bool parallelCandidates(Solve& s) {
     const Frame F5 = withAxes(R5, O5);
     const Vec3 meet = frameApplyPoint(F5, m.axisMeetLast);
 
-    // Height of the meeting point along n = L1.Z in joint frame 0, which
-    // does not depend on q1..q5: its value at zero.
-    const Vec3& n = L1.Z;
     const Frame& base0 = m.base0;
-    const double h = m.closed.meetHeight;
-
-    // n . Rz(-q0) P = h with P the meeting point in joint frame 0 at q0 = 0.
-    const Vec3 P = frameInvApplyPoint(base0, meet);
     std::array<double, 2> q0s{};
     std::array<JointTrig, 2> t0s{};
-    const int n0 = solveCosSin(n.x * P.x + n.y * P.y, n.x * P.y - n.y * P.x, h - n.z * P.z,
-                               kTangentSlack, q0s, t0s);
+    const int n0 = meetTurns(m, meet, q0s, t0s);
     if (n0 <= 0) return false;
 
     const double beta = m.parallelTurn2 + m.parallelTurn3;
@@ -109,7 +109,7 @@ bool parallelCandidates(Solve& s) {
             turnFrame(T4, t[4]);
             const Vec3 target5 = frameInvApplyVector(L5, {T4.X.z, T4.Y.z, T4.Z.z});
             double q5 = o.seed[5];
-            const bool free = !planarTurn(n5, target5, kAligned, q5, t[5]);
+            const bool free = !planarTurn(n5, target5, kAlignedAxes, q5, t[5]);
             if (free) {
                 q5 = o.seed[5];
                 sinCos(q5, t[5].s, t[5].c);
@@ -141,7 +141,7 @@ bool parallelCandidates(Solve& s) {
                 const double c = tphis[i2].c, s = tphis[i2].s;
                 const Vec3 r{A.x + c * B.x - s * B.y, A.y + s * B.x + c * B.y, 0.0};
                 double q1 = o.seed[1];
-                if (!planarTurn(r, GO, 1e-12, q1, t[1])) {
+                if (!planarTurn(r, GO, kNoDirection, q1, t[1])) {
                     q1 = o.seed[1];
                     sinCos(q1, t[1].s, t[1].c);
                 }

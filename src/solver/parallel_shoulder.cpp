@@ -65,7 +65,7 @@ int elbowBranches(const SolverModel& m, const Vec3& p, const Vec3& w, const Solv
         ArmRoot& root = out[count++];
         double q1 = o.seed[1];
         JointTrig t1;
-        if (!planarTurn(r, V, 1e-12, q1, t1)) {
+        if (!planarTurn(r, V, kNoDirection, q1, t1)) {
             q1 = o.seed[1];
             t1 = turnOf(q1);
         }

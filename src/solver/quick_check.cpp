@@ -35,20 +35,7 @@ Measured<T> measure(const SolverModel& m, const CandidateSet::Prefix& p, const F
         return measureSpherical(m, next, splat<T>(p.armFactor), target, &c[3], &s[3]);
     }
     // Three parallel axes, about the point where axes 4 and 5 meet.
-    const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
-    Measured<T> r;
-    F3<T> J1 = next;
-    turn(J1, c[1], s[1]);
-    const F3<T> J2 = advance(J1, L[2], c[2], s[2]);
-    const F3<T> J3 = advance(J2, L[3], c[3], s[3]);
-    const F3<T> J4 = advance(J3, L[4], c[4], s[4]);
-    const F3<T> J5 = advance(J4, L[5], c[5], s[5]);
-    const V3<T> x = applyPoint(J5, m.axisMeetLast);
-    const F3<T> J0 = spread<T>(p.joint[0]);
-    const V3<T> v3 = about(J3, x);
-    r.det = det3(sub(about(J1, x), v3), sub(about(J2, x), v3), about(J0, x)) * det3(J1.Z, J4.Z, J5.Z);
-    measureTool(m, J5, target, r);
-    return r;
+    return measureParallel(m, spread<T>(p.joint[0]), next, target, &c[1], &s[1]);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ int solveAll(const SolverModel& model, SolverWorkspace& ws, const Frame& given,
     if (!admit(model, ws, given, options, &out, target, repaired)) return 0;
     solver::Solve solve{model, ws, target, options};
     bool any = true;
-    if (!solver::sphericalLanes(solve)) {
+    if (!solver::allBranchesInLanes(solve)) {
         ws.candidates.clear();
         any = solver::candidateFamily(model.kind)(solve);
         solver::polishCandidates(solve, any);

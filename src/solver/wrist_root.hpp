@@ -3,12 +3,10 @@
 //! lanes (one root, or one branch, per lane). Internal to solver/.
 
 #include "numeric/arctan.hpp"
+#include "solver/internal.hpp"
 #include "solver/lane_chain.hpp"
 
 namespace kin::solver {
-
-//! Axis 5 closer than this to axis 3 (sine of the angle) leaves q3 free.
-inline constexpr double kAlignedAxes = 1e-9;
 
 //! q3, q5 and their turns for one root of q4 per lane.
 template <class T>

@@ -1,0 +1,339 @@
+//! Every solution of a closed-form arm at once, one branch per lane of an
+//! eight-lane vector, from the closed form through the check:
+//! - a spherical wrist behind parallel shoulder axes: lane 4 i + 2 j + k
+//!   takes root i of q0, elbow branch j and wrist solution k;
+//! - three parallel axes: root i of q0, root j of q4 and elbow branch k.
+//! Each lane runs the operations of the one-branch-at-a-time path
+//! (sphericalCandidates or parallelCandidates, then quickCheck) in the same
+//! order, so its candidate, residuals and determinant are that path's to
+//! the bit, and so are the solutions and their order. A pose where a live
+//! lane meets an edge (a tangent root, a turn without a direction, a
+//! singular wrist) is left to that path whole; a candidate the quick check
+//! does not settle goes to the full check (finishCandidate) as it would
+//! there.
+//!
+//! The lane work is compiled for the widest vectors the machine offers,
+//! chosen when the program starts (one machine instruction per operation on
+//! all eight lanes with AVX-512); every version computes the same bits.
+
+#include <array>
+#include <cmath>
+
+#include "numeric/frame.hpp"
+#include "solver/internal.hpp"
+#include "solver/lane_chain.hpp"
+#include "solver/wrist_root.hpp"
+
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define ARMKIN_WIDEST_VECTORS __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
+#else
+#define ARMKIN_WIDEST_VECTORS
+#endif
+
+namespace kin::solver {
+
+namespace {
+
+using W = Wide;
+constexpr int kWidth = kLanes<Wide>;
+
+//! Per lane: the candidate, its turns and what its check measured.
+struct LaneResults {
+    std::array<std::array<double, kWidth>, 6> q, c, s;
+    std::array<double, kWidth> position2, frobenius2, det;
+    //! Bit k set when lane k's branch exists.
+    unsigned live = 0;
+    //! False when a live lane meets an edge: the pose goes the usual way.
+    bool usual = true;
+};
+
+//! Where the lanes stand while the branches are formed: the lanes whose
+//! branch exists so far, and those that met an edge while they did.
+struct LaneMasks {
+    WideBits live = ~WideBits{};
+    WideBits edge = WideBits{};
+};
+
+//! Lane k takes the second root (the minus sign) where bit `level` of k
+//! is set.
+W rootSign(int level) {
+    W r;
+    for (int k = 0; k < kWidth; ++k) r[k] = (k >> level & 1) != 0 ? -1.0 : 1.0;
+    return r;
+}
+
+//! solveCosSin for equation e with right side c in each lane, lane k taking
+//! the root of sign sign[k]: writes the root and its turn; lanes without
+//! two roots leave live, those with one (tangent) are edges.
+void cosSinRoots(const CosSinEquation& e, const W& c, const W& sign, W& root, W& cr, W& sr, LaneMasks& m) {
+    const W k = c / e.r;
+    const W d = arcCos(k);
+    const W sd = laneSqrt((1.0 - k) * (1.0 + k)) * sign;
+    root = e.phi + d * sign;
+    cr = e.cp * k - e.sp * sd;
+    sr = e.sp * k + e.cp * sd;
+    const W a = laneAbs(k);
+    const WideBits two = (a <= 1.0) & (d != 0.0) & (d != M_PI);
+    m.edge |= m.live & ~two & (a <= 1.0 + kTangentSlack);
+    m.live &= two;
+}
+
+//! v into each lane of row (all lanes written; the caller reads the live
+//! ones).
+void storeLanes(std::array<double, kWidth>& row, const W& v) { __builtin_memcpy(row.data(), &v, sizeof v); }
+
+//! The branches' joints, turns and checks into out.
+void store(LaneResults& out, const LaneMasks& m, unsigned regular, const std::array<const W*, 6>& q,
+           const std::array<const W*, 6>& c, const std::array<const W*, 6>& s, const Measured<W>& check) {
+    for (int j = 0; j < 6; ++j) {
+        storeLanes(out.q[j], *q[j]);
+        storeLanes(out.c[j], *c[j]);
+        storeLanes(out.s[j], *s[j]);
+    }
+    storeLanes(out.position2, check.position2);
+    storeLanes(out.frobenius2, check.frobenius2);
+    storeLanes(out.det, check.det);
+    out.live = laneBits(m.live);
+    out.usual = !anyLane(m.edge) && (regular & out.live) == out.live;
+}
+
+//! q0's two roots and their turns, lane k taking root k / 4.
+void rootsOfQ0(const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s, W& q0, W& c0, W& s0) {
+    const auto halves = [](double a, double b) { return W{a, a, a, a, b, b, b, b}; };
+    q0 = halves(q0s[0], q0s[1]);
+    c0 = halves(t0s[0].c, t0s[1].c);
+    s0 = halves(t0s[0].s, t0s[1].s);
+}
+
+//! The turn (q, c, s) that carries the xy-part of u onto that of v
+//! (planarTurn); a live lane where either has no direction (below tiny) is
+//! an edge.
+template <class U, class V>
+void planarTurns(const U& u, const V& v, double tiny, W& q, W& c, W& s, LaneMasks& m) {
+    const W nu2 = u.x * u.x + u.y * u.y;
+    const W nv2 = v.x * v.x + v.y * v.y;
+    const W cross = u.x * v.y - u.y * v.x;
+    const W dot = u.x * v.x + u.y * v.y;
+    q = arcTan2(cross, dot);
+    const W inv = 1.0 / laneSqrt(dot * dot + cross * cross);
+    c = dot * inv;
+    s = cross * inv;
+    m.edge |= m.live & ~((nu2 > tiny * tiny) & (nv2 > tiny * tiny));
+}
+
+//! wrapTurn in each lane (a lane beyond 9 in magnitude, which wrapTurn
+//! hands to std::remainder, is an edge).
+W wrapTurns(const W& x, LaneMasks& m) {
+    const W a = laneAbs(x);
+    const W r = x - laneCopySign(splat<W>(kFullTurn), x);
+    const W wrapped = r == 0.0 ? laneCopySign(W{}, x) : r;
+    m.edge |= m.live & (a >= 9.0);
+    return a <= M_PI ? x : wrapped;
+}
+
+//! The lane work of a spherical wrist behind parallel shoulder axes
+//! (shoulderTurns gave q0s, t0s; the wrist centre is at cw, the last joint
+//! frame's axes R5): every branch's candidate and its check.
+ARMKIN_WIDEST_VECTORS void sphericalLanes(const SolverModel& m, const Vec3& cw, const Axes& R5, const Frame& target,
+                                          const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s,
+                                          LaneResults& out) {
+    const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
+    W q0, c0, s0;
+    rootsOfQ0(q0s, t0s, q0, c0, s0);
+    LaneMasks lanes;
+    // Joint frames 0 and 1 (before q1 turns), and the wrist centre seen
+    // from the latter (elbowBranches).
+    F3<W> J0 = spread<W>(m.base0);
+    turn(J0, c0, s0);
+    F3<W> J1 = mul(J0, L[1]);
+    const V3<W> V = invApplyPoint(J1, cw);
+    const Vec3& A = L[2].O;
+    const Vec3& w = m.wristCentreArm;
+    W phi, c, s;
+    cosSinRoots(m.closed.shoulderReach, V.x * V.x + V.y * V.y - (A.x * A.x + A.y * A.y) - (w.x * w.x + w.y * w.y),
+                rootSign(1), phi, c, s, lanes);
+    // q1 turns the wrist centre's direction in the plane onto V's.
+    const V3<W> r{A.x + c * w.x - s * w.y, A.y + s * w.x + c * w.y, W{}};
+    W q1, c1, s1;
+    planarTurns(r, V, kNoDirection, q1, c1, s1, lanes);
+    const JointTrig& tb = m.closed.turn2Trig;
+    const W c2 = c * tb.c + s * tb.s, s2 = s * tb.c - c * tb.s;
+    const W q2 = wrapTurns(phi - m.closed.turn2, lanes);
+    // The branch's frames on to joint frame 3 before q3 turns (appendWrist).
+    turn(J1, c1, s1);
+    F3<W> J2 = mul(J1, L[2]);
+    turn(J2, c2, s2);
+    const F3<W> next = mul(J2, L[3]);
+    const V3<W> v = invApply(next, R5.Z);
+    const V3<W> x = invApply(next, R5.X);
+    W q4, c4, s4;
+    cosSinRoots(m.closed.wristTilt, v.z - m.closed.tiltOffset, rootSign(0), q4, c4, s4, lanes);
+    // A singular wrist (or the last X axis along axis 5) is an edge: the
+    // usual path takes the seed's q3 there.
+    WristRoot<W> wr;
+    const unsigned regular = wristRoot(L[4], L[5], v, x, c4, s4, wr);
+    // The check (quickCheck).
+    const W armFactor = sphericalArmFactor(m, J0, J1, J2);
+    const W cw3[3] = {wr.c3, c4, wr.c5};
+    const W sw3[3] = {wr.s3, s4, wr.s5};
+    const Measured<W> check = measureSpherical(m, next, armFactor, target, cw3, sw3);
+    store(out, lanes, regular, {&q0, &q1, &q2, &wr.q3, &q4, &wr.q5}, {&c0, &c1, &c2, &wr.c3, &c4, &wr.c5},
+          {&s0, &s1, &s2, &wr.s3, &s4, &wr.s5}, check);
+}
+
+//! The lane work of three parallel axes (q0s, t0s the roots of q0; F5 the
+//! last joint frame, meet the point where axes 4 and 5 meet).
+ARMKIN_WIDEST_VECTORS void parallelLanes(const SolverModel& m, const Frame& F5, const Frame& target,
+                                         const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s,
+                                         LaneResults& out) {
+    const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
+    W q0, c0, s0;
+    rootsOfQ0(q0s, t0s, q0, c0, s0);
+    LaneMasks lanes;
+    F3<W> J0 = spread<W>(m.base0);
+    turn(J0, c0, s0);
+    const F3<W> J1 = mul(J0, L[1]);  // before q1: its Z is n
+    const V3<W>& nw = J1.Z;
+    // q4 from n . axis 5; n in the last frame; the last frame seen from J1.
+    W q4, c4, s4;
+    cosSinRoots(m.closed.wristTilt, dot(nw, spread<W>(F5.Z)) - m.closed.tiltOffset, rootSign(1), q4, c4, s4, lanes);
+    const V3<W> n5{F5.X.x * nw.x + F5.X.y * nw.y + F5.X.z * nw.z, F5.Y.x * nw.x + F5.Y.y * nw.y + F5.Y.z * nw.z,
+                   F5.Z.x * nw.x + F5.Z.y * nw.y + F5.Z.z * nw.z};
+    const F3<W> H = mul(inverse(J1), spread<W>(F5));
+    // q5 turns n5 onto n seen from joint frame 5 before q5.
+    F3<W> T4 = spread<W>(L[4]);
+    turn(T4, c4, s4);
+    const V3<W> n4{T4.X.z, T4.Y.z, T4.Z.z};
+    const V3<W> target5{L[5].X.x * n4.x + L[5].X.y * n4.y + L[5].X.z * n4.z,
+                        L[5].Y.x * n4.x + L[5].Y.y * n4.y + L[5].Y.z * n4.z,
+                        L[5].Z.x * n4.x + L[5].Z.y * n4.y + L[5].Z.z * n4.z};
+    W q5, c5, s5;
+    planarTurns(n5, target5, kAlignedAxes, q5, c5, s5, lanes);
+    // G = Rz(q1) L2 Rz(q2) L3 Rz(q3) = H tail^-1: its X axis and origin.
+    F3<W> T5 = spread<W>(L[5]);
+    turn(T5, c5, s5);
+    const F3<W> tail = mul(T4, T5);
+    const V3<W> back{-dot(tail.X, tail.O), -dot(tail.Y, tail.O), -dot(tail.Z, tail.O)};
+    const V3<W> GX = apply(H, V3<W>{tail.X.x, tail.Y.x, tail.Z.x});
+    const V3<W> GO = applyPoint(H, back);
+    const Vec3& A = L[2].O;
+    const Vec3& B = L[3].O;
+    const W total = arcTan2(GX.y, GX.x);
+    const W h = laneSqrt(GX.x * GX.x + GX.y * GX.y);
+    const W ct = GX.x / h, st = GX.y / h;
+    W phi, c, s;
+    cosSinRoots(m.closed.elbowReach, GO.x * GO.x + GO.y * GO.y - (A.x * A.x + A.y * A.y) - (B.x * B.x + B.y * B.y),
+                rootSign(0), phi, c, s, lanes);
+    const V3<W> r{A.x + c * B.x - s * B.y, A.y + s * B.x + c * B.y, W{}};
+    W q1, c1, s1;
+    planarTurns(r, GO, kNoDirection, q1, c1, s1, lanes);
+    const W q2 = phi - m.parallelTurn2;
+    // The turn a less b, as parallelCandidates forms it.
+    const auto less = [](const W& ac, const W& as, double bc, double bs, W& rc, W& rs) {
+        rc = ac * bc + as * bs;
+        rs = as * bc - ac * bs;
+    };
+    const JointTrig& turn2 = m.closed.turn2Trig;
+    const JointTrig& turn3 = m.closed.turn3Trig;
+    W c2, s2;
+    less(c, s, turn2.c, turn2.s, c2, s2);
+    const W q3 = wrapTurns(total - q1 - q2 - (m.parallelTurn2 + m.parallelTurn3), lanes);
+    // ((total less q1) less q2) less (turn2 less -turn3).
+    const double fc = turn2.c * turn3.c + turn2.s * -turn3.s, fs = turn2.s * turn3.c - turn2.c * -turn3.s;
+    const W a1c = ct * c1 + st * s1, a1s = st * c1 - ct * s1;
+    const W a2c = a1c * c2 + a1s * s2, a2s = a1s * c2 - a1c * s2;
+    W c3, s3;
+    less(a2c, a2s, fc, fs, c3, s3);
+    const W cj[5] = {c1, c2, c3, c4, c5};
+    const W sj[5] = {s1, s2, s3, s4, s5};
+    const Measured<W> check = measureParallel(m, J0, J1, target, cj, sj);
+    store(out, lanes, ~0u, {&q0, &q1, &q2, &q3, &q4, &q5}, {&c0, &c1, &c2, &c3, &c4, &c5},
+          {&s0, &s1, &s2, &s3, &s4, &s5}, check);
+}
+
+//! Lane k's candidate into s.ws.candidates with the frames of its branch,
+//! formed as the usual path forms them (a spherical wrist's up to joint
+//! frame 3 before q3, three parallel axes' joint frames 0 and 1 before q1),
+//! for the full check. Returns its index, or -1 when the set is full.
+int pushLane(Solve& s, const Joints& q, const ChainTrig& t) {
+    const std::array<Frame, kMaxJoints>& L = s.model.model.linkFrames;
+    CandidateSet& cs = s.ws.candidates;
+    Frame F0 = s.model.base0;
+    turnFrame(F0, t[0]);
+    int p = -1;
+    if (s.model.kind == WristKind::ParallelAxes) {
+        p = cs.addPrefix(&F0, 1, frameMul(F0, L[1]));
+    } else if (CandidateSet::Prefix* f = cs.newPrefix(3, p)) {
+        f->joint[0] = F0;
+        f->joint[1] = frameMul(F0, L[1]);
+        turnFrame(f->joint[1], t[1]);
+        f->joint[2] = frameMul(f->joint[1], L[2]);
+        turnFrame(f->joint[2], t[2]);
+        f->next = frameMul(f->joint[2], L[3]);
+    }
+    if (p < 0 || !cs.push(q, t, p, false)) return -1;
+    return cs.count - 1;
+}
+
+//! The lanes' candidates, in lane order, to s.ws.branches: those the quick
+//! check settles as they are, the others through the full check; the same
+//! duplicates test as polishCandidates. False when none holds.
+bool keepLanes(Solve& s, const LaneResults& r) {
+    const SolverModel& m = s.model;
+    SolverWorkspace& ws = s.ws;
+    const SolveOptions& o = s.options;
+    const double normsBound = columnNormsBound(m, s.target, o);
+    BranchSet& b = ws.branches;
+    b.count = 0;
+    b.truncated = false;
+    b.reason = "";
+    ws.candidates.clear();
+    for (int k = 0; k < kWidth; ++k) {
+        if ((r.live >> k & 1) == 0) continue;
+        const Joints q{r.q[0][k], r.q[1][k], r.q[2][k], r.q[3][k], r.q[4][k], r.q[5][k]};
+        Solution sol;
+        if (quickVerdict(m, normsBound, o, r.position2[k], r.frobenius2[k], r.det[k], sol.positionError,
+                         sol.rotationError)) {
+            sol.joints = q;
+            nearestCopies(m, o, sol.joints);
+            sol.status = SolutionStatus::Exact;
+        } else {
+            ChainTrig t;
+            for (int j = 0; j < 6; ++j) t[j] = {r.c[j][k], r.s[j][k]};
+            const int i = pushLane(s, q, t);
+            if (i < 0 || !finishCandidate(m, ws, s.target, o, i, sol, false)) continue;
+        }
+        if (!keepBranch(m, o, b, sol)) break;
+    }
+    if (b.count == 0) return false;
+    b.status = Status::Ok;
+    return true;
+}
+
+}  // namespace
+
+bool allBranchesInLanes(Solve& s) {
+    const SolverModel& m = s.model;
+    if (!(m.closed.wristTilt.r > 1e-14)) return false;
+    Axes R5;
+    Vec3 O5;
+    flangeOf(m, s.target, R5, O5);
+    std::array<double, 2> q0s{};
+    std::array<JointTrig, 2> t0s{};
+    LaneResults r;
+    if (m.kind == WristKind::Spherical && m.shoulderParallel && m.closed.shoulderReach.r > 1e-14) {
+        const Vec3 wc = applyAxes(R5, m.wristCentreLast);
+        const Vec3 cw{O5.x + wc.x, O5.y + wc.y, O5.z + wc.z};
+        if (shoulderTurns(m, cw, s.options, q0s, t0s) != 2) return false;
+        sphericalLanes(m, cw, R5, s.target, q0s, t0s, r);
+    } else if (m.kind == WristKind::ParallelAxes && m.closed.elbowReach.r > 1e-14) {
+        const Frame F5{R5.X, R5.Y, R5.Z, O5};
+        if (meetTurns(m, frameApplyPoint(F5, m.axisMeetLast), q0s, t0s) != 2) return false;
+        parallelLanes(m, F5, s.target, q0s, t0s, r);
+    } else {
+        return false;
+    }
+    return r.usual && r.live != 0 && keepLanes(s, r);
+}
+
+}  // namespace kin::solver
