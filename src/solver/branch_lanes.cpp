@@ -12,9 +12,13 @@
 //! does not settle goes to the full check (finishCandidate) as it would
 //! there.
 //!
-//! The lane work is compiled for the widest vectors the machine offers,
-//! chosen when the program starts (one machine instruction per operation on
-//! all eight lanes with AVX-512); every version computes the same bits.
+//! Eight doubles fill one AVX-512 register, so each lane operation is one
+//! instruction there. With narrower registers compilers split every
+//! operation and take comparisons and permutations lane by lane, which
+//! costs twice the one-branch path: the lanes run only where the processor
+//! has AVX-512 (GCC on x86-64 Linux; the library's flags keep multiplies
+//! and adds apart, so the bits are those of the one-branch path), and
+//! every other build and processor takes the one-branch path.
 
 #include <array>
 #include <cmath>
@@ -25,9 +29,11 @@
 #include "solver/wrist_root.hpp"
 
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-#define ARMKIN_WIDEST_VECTORS __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
+#define ARMKIN_LANE_CODE __attribute__((target("avx512f"), flatten))
+#define ARMKIN_LANE_REGISTERS() __builtin_cpu_supports("avx512f")
 #else
-#define ARMKIN_WIDEST_VECTORS
+#define ARMKIN_LANE_CODE
+#define ARMKIN_LANE_REGISTERS() false
 #endif
 
 namespace kin::solver {
@@ -134,7 +140,7 @@ W wrapTurns(const W& x, LaneMasks& m) {
 //! The lane work of a spherical wrist behind parallel shoulder axes
 //! (shoulderTurns gave q0s, t0s; the wrist centre is at cw, the last joint
 //! frame's axes R5): every branch's candidate and its check.
-ARMKIN_WIDEST_VECTORS void sphericalLanes(const SolverModel& m, const Vec3& cw, const Axes& R5, const Frame& target,
+ARMKIN_LANE_CODE void sphericalLanes(const SolverModel& m, const Vec3& cw, const Axes& R5, const Frame& target,
                                           const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s,
                                           LaneResults& out) {
     const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
@@ -183,7 +189,7 @@ ARMKIN_WIDEST_VECTORS void sphericalLanes(const SolverModel& m, const Vec3& cw, 
 
 //! The lane work of three parallel axes (q0s, t0s the roots of q0; F5 the
 //! last joint frame, meet the point where axes 4 and 5 meet).
-ARMKIN_WIDEST_VECTORS void parallelLanes(const SolverModel& m, const Frame& F5, const Frame& target,
+ARMKIN_LANE_CODE void parallelLanes(const SolverModel& m, const Frame& F5, const Frame& target,
                                          const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s,
                                          LaneResults& out) {
     const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
@@ -314,7 +320,7 @@ bool keepLanes(Solve& s, const LaneResults& r) {
 
 bool allBranchesInLanes(Solve& s) {
     const SolverModel& m = s.model;
-    if (!(m.closed.wristTilt.r > 1e-14)) return false;
+    if (!ARMKIN_LANE_REGISTERS() || !(m.closed.wristTilt.r > 1e-14)) return false;
     Axes R5;
     Vec3 O5;
     flangeOf(m, s.target, R5, O5);
