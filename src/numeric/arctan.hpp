@@ -60,7 +60,7 @@ inline double eighthLo(double k) { return kAtanEighthLo[static_cast<int>(k)]; }
 inline Pair eighthHi(Pair k) { return Pair{eighthHi(k[0]), eighthHi(k[1])}; }
 inline Pair eighthLo(Pair k) { return Pair{eighthLo(k[0]), eighthLo(k[1])}; }
 //! The table in lanes: entry k of each lane's k (an integer 0..8), read
-//! from the low bits of k + kArcRoundShift by one two-vector permutation
+//! from the low bits of k + kArcRoundShift by two-vector permutations
 //! (GCC), or one lane at a time.
 inline Wide eighthOf(const std::array<double, 9>& table, const Wide& k) {
 #if defined(__GNUC__) && !defined(__clang__)
@@ -73,8 +73,27 @@ inline Wide eighthOf(const std::array<double, 9>& table, const Wide& k) {
     return r;
 #endif
 }
-inline Wide eighthHi(const Wide& k) { return eighthOf(kAtanEighthHi, k); }
-inline Wide eighthLo(const Wide& k) { return eighthOf(kAtanEighthLo, k); }
+inline Quad eighthOf(const std::array<double, 9>& table, const Quad& k) {
+#if defined(__GNUC__) && !defined(__clang__)
+    const QuadBits i = __builtin_bit_cast(QuadBits, k + kArcRoundShift) & 15;
+    const Quad low{table[0], table[1], table[2], table[3]};
+    const Quad high{table[4], table[5], table[6], table[7]};
+    const Quad r = __builtin_shuffle(low, high, i & 7);
+    return i == 8 ? Quad{table[8], table[8], table[8], table[8]} : r;
+#else
+    Quad r;
+    for (int i = 0; i < kLanes<Quad>; ++i) r[i] = table[static_cast<int>(k[i])];
+    return r;
+#endif
+}
+template <class V, class = std::enable_if_t<(kLanes<V> >= 4)>>
+V eighthHi(const V& k) {
+    return eighthOf(kAtanEighthHi, k);
+}
+template <class V, class = std::enable_if_t<(kLanes<V> >= 4)>>
+V eighthLo(const V& k) {
+    return eighthOf(kAtanEighthLo, k);
+}
 
 template <class T>
 [[gnu::always_inline]] inline T atanUnit(const T& t) {
@@ -133,29 +152,31 @@ inline Pair arcTan2(Pair y, Pair x) {
     return Pair{octantAngle(y[0], x[0], steep[0], a[0]), octantAngle(y[1], x[1], steep[1], a[1])};
 }
 
-//! arcTan2 of each of eight lanes without branches on the octant: the
-//! table's offsets and signs chosen by lane masks, the same values the
+//! arcTan2 of each lane of a Quad or Wide without branches on the octant:
+//! the table's offsets and signs chosen by lane masks, the same values the
 //! one-lane form looks up, so each lane's result is that one's to the bit.
 //! Lanes the one-lane form sends to std::atan2 go there one at a time.
-inline Wide arcTan2(const Wide& y, const Wide& x) {
+template <class V, class = std::enable_if_t<(kLanes<V> >= 4)>>
+V arcTan2(const V& y, const V& x) {
     using namespace detail;
-    const Wide ax = laneAbs(x);
-    const Wide ay = laneAbs(y);
-    const WideBits steep = ay > ax;
-    const Wide num = steep ? ax : ay;
-    const Wide den = steep ? ay : ax;
+    using Bits = BitsOf<V>;
+    const V ax = laneAbs(x);
+    const V ay = laneAbs(y);
+    const Bits steep = ay > ax;
+    const V num = steep ? ax : ay;
+    const V den = steep ? ay : ax;
     // Lanes left to std::atan2 reduce 0 instead (their quotient may index
     // past the table).
-    const WideBits usual = (num <= den) & (den > 0.0) & (den < HUGE_VAL);
-    const Wide a = atanUnit(usual ? num / den : Wide{});
+    const Bits usual = (num <= den) & (den > 0.0) & (den < HUGE_VAL);
+    const V a = atanUnit(usual ? num / den : V{});
     // Octants: a (0), pi/2 - a (steep), pi - a (x < 0), pi/2 + a (both).
-    const WideBits back = x < 0.0;
-    const Wide hi = steep ? splat<Wide>(kOctantHi[1]) : (back ? splat<Wide>(kOctantHi[2]) : Wide{});
-    const Wide lo = steep ? splat<Wide>(kOctantLo[1]) : (back ? splat<Wide>(kOctantLo[2]) : Wide{});
-    const Wide sign = (steep ^ back) != 0 ? splat<Wide>(-1.0) : splat<Wide>(1.0);
-    Wide r = laneCopySign(hi + (sign * a + lo), y);
+    const Bits back = x < 0.0;
+    const V hi = steep ? splat<V>(kOctantHi[1]) : (back ? splat<V>(kOctantHi[2]) : V{});
+    const V lo = steep ? splat<V>(kOctantLo[1]) : (back ? splat<V>(kOctantLo[2]) : V{});
+    const V sign = (steep ^ back) != 0 ? splat<V>(-1.0) : splat<V>(1.0);
+    V r = laneCopySign(hi + (sign * a + lo), y);
     if (anyLane(~usual)) {
-        for (int k = 0; k < kLanes<Wide>; ++k) {
+        for (int k = 0; k < kLanes<V>; ++k) {
             if (usual[k] == 0) r[k] = std::atan2(y[k], x[k]);
         }
     }
@@ -167,7 +188,8 @@ inline Wide arcTan2(const Wide& y, const Wide& x) {
 [[gnu::always_inline]] inline double arcCos(double k) {
     return arcTan2(std::sqrt((1.0 - k) * (1.0 + k)), k);
 }
-inline Wide arcCos(const Wide& k) {
+template <class V, class = std::enable_if_t<(kLanes<V> >= 4)>>
+V arcCos(const V& k) {
     return arcTan2(laneSqrt((1.0 - k) * (1.0 + k)), k);
 }
 

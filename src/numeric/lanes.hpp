@@ -14,12 +14,18 @@ namespace kin {
 
 //! Two lanes: the two roots of one equation.
 using Pair = double __attribute__((vector_size(16)));
-//! Eight lanes: every branch of a closed form (two roots of each of three
-//! equations). Compilers split it into the widest vectors the target has.
+//! Four and eight lanes: half of, and every branch of, a closed form (two
+//! roots of each of three equations). Compilers split them into the widest
+//! vectors the target has.
+using Quad = double __attribute__((vector_size(32)));
 using Wide = double __attribute__((vector_size(64)));
-//! Lane masks of a Wide comparison (all bits set where true), and its
-//! lanes' bits.
+//! Lane masks of a Quad or Wide comparison (all bits set where true), and
+//! their lanes' bits.
+using QuadBits = std::int64_t __attribute__((vector_size(32)));
 using WideBits = std::int64_t __attribute__((vector_size(64)));
+//! The mask type of V's comparisons.
+template <class V>
+using BitsOf = decltype(V{} < V{});
 
 //! How many lanes T holds: 1 for a double, 2 for a Pair, 8 for a Wide.
 template <class T>
@@ -57,16 +63,23 @@ T laneSqrt(const T& v) {
 
 //! |v| and the magnitude of v with the sign of s, lane by lane, on the
 //! bits (std::fabs and std::copysign exactly; the C library of the
-//! WebAssembly build has no std::bit_cast).
-inline Wide laneAbs(const Wide& v) {
-    return __builtin_bit_cast(Wide, __builtin_bit_cast(WideBits, v) & INT64_MAX);
+//! WebAssembly build has no std::bit_cast). V: Quad or Wide.
+template <class V>
+V laneAbs(const V& v) {
+    return __builtin_bit_cast(V, __builtin_bit_cast(BitsOf<V>, v) & INT64_MAX);
 }
-inline Wide laneCopySign(const Wide& v, const Wide& s) {
-    return __builtin_bit_cast(Wide,
-                              (__builtin_bit_cast(WideBits, v) & INT64_MAX) | (__builtin_bit_cast(WideBits, s) & INT64_MIN));
+template <class V>
+V laneCopySign(const V& v, const V& s) {
+    return __builtin_bit_cast(V, (__builtin_bit_cast(BitsOf<V>, v) & INT64_MAX) |
+                                     (__builtin_bit_cast(BitsOf<V>, s) & INT64_MIN));
 }
 
-//! Whether any lane of mask m is set (m from a Wide comparison).
+//! Whether any lane of mask m is set.
+inline bool anyLane(const QuadBits& m) {
+    QuadBits t = m | __builtin_shufflevector(m, m, 2, 3, 0, 1);
+    t |= __builtin_shufflevector(t, t, 1, 0, 3, 2);
+    return t[0] != 0;
+}
 inline bool anyLane(const WideBits& m) {
     WideBits t = m | __builtin_shufflevector(m, m, 4, 5, 6, 7, 0, 1, 2, 3);
     t |= __builtin_shufflevector(t, t, 2, 3, 0, 1, 6, 7, 4, 5);
@@ -74,9 +87,10 @@ inline bool anyLane(const WideBits& m) {
     return t[0] != 0;
 }
 //! Mask m as bits: bit k set when lane k is.
-inline unsigned laneBits(const WideBits& m) {
+template <class M>
+unsigned laneBits(const M& m) {
     unsigned r = 0;
-    for (int k = 0; k < kLanes<Wide>; ++k) r |= static_cast<unsigned>(m[k] & 1) << k;
+    for (int k = 0; k < kLanes<M>; ++k) r |= static_cast<unsigned>(m[k] & 1) << k;
     return r;
 }
 

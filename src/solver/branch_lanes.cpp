@@ -13,12 +13,13 @@
 //! there.
 //!
 //! Eight doubles fill one AVX-512 register, so each lane operation is one
-//! instruction there. With narrower registers compilers split every
-//! operation and take comparisons and permutations lane by lane, which
-//! costs twice the one-branch path: the lanes run only where the processor
-//! has AVX-512 (GCC on x86-64 Linux; the library's flags keep multiplies
-//! and adds apart, so the bits are those of the one-branch path), and
-//! every other build and processor takes the one-branch path.
+//! instruction there; with AVX2 the lanes go as two halves of four. Split
+//! over SSE registers, compilers take comparisons and permutations lane by
+//! lane, which costs more than the one-branch path: without AVX2, and in
+//! builds other than GCC on x86-64 Linux (which picks the version for the
+//! processor when the program starts), every pose takes that path. The
+//! library's flags keep multiplies and adds apart, so every version gives
+//! the one-branch path's bits.
 
 #include <array>
 #include <cmath>
@@ -29,18 +30,18 @@
 #include "solver/wrist_root.hpp"
 
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-#define ARMKIN_LANE_CODE __attribute__((target("avx512f"), flatten))
-#define ARMKIN_LANE_REGISTERS() __builtin_cpu_supports("avx512f")
+#define ARMKIN_LANES_ON(isa) __attribute__((target(isa), flatten))
+#define ARMKIN_HAS(isa) __builtin_cpu_supports(isa)
 #else
-#define ARMKIN_LANE_CODE
-#define ARMKIN_LANE_REGISTERS() false
+#define ARMKIN_LANES_ON(isa)
+#define ARMKIN_HAS(isa) false
 #endif
 
 namespace kin::solver {
 
 namespace {
 
-using W = Wide;
+//! Lanes of a whole pose.
 constexpr int kWidth = kLanes<Wide>;
 
 //! Per lane: the candidate, its turns and what its check measured.
@@ -53,25 +54,29 @@ struct LaneResults {
     bool usual = true;
 };
 
-//! Where the lanes stand while the branches are formed: the lanes whose
-//! branch exists so far, and those that met an edge while they did.
+//! Where the lanes of vector type W stand while the branches are formed:
+//! the lanes whose branch exists so far, and those that met an edge while
+//! they did.
+template <class W>
 struct LaneMasks {
-    WideBits live = ~WideBits{};
-    WideBits edge = WideBits{};
+    BitsOf<W> live = ~BitsOf<W>{};
+    BitsOf<W> edge = BitsOf<W>{};
 };
 
-//! Lane k takes the second root (the minus sign) where bit `level` of k
-//! is set.
-W rootSign(int level) {
+//! The lanes of W from lane `base` of the pose on: lane k takes the second
+//! root (the minus sign) where bit `level` of base + k is set.
+template <class W>
+W rootSign(int level, int base) {
     W r;
-    for (int k = 0; k < kWidth; ++k) r[k] = (k >> level & 1) != 0 ? -1.0 : 1.0;
+    for (int k = 0; k < kLanes<W>; ++k) r[k] = ((base + k) >> level & 1) != 0 ? -1.0 : 1.0;
     return r;
 }
 
 //! solveCosSin for equation e with right side c in each lane, lane k taking
 //! the root of sign sign[k]: writes the root and its turn; lanes without
 //! two roots leave live, those with one (tangent) are edges.
-void cosSinRoots(const CosSinEquation& e, const W& c, const W& sign, W& root, W& cr, W& sr, LaneMasks& m) {
+template <class W>
+void cosSinRoots(const CosSinEquation& e, const W& c, const W& sign, W& root, W& cr, W& sr, LaneMasks<W>& m) {
     const W k = c / e.r;
     const W d = arcCos(k);
     const W sd = laneSqrt((1.0 - k) * (1.0 + k)) * sign;
@@ -79,43 +84,54 @@ void cosSinRoots(const CosSinEquation& e, const W& c, const W& sign, W& root, W&
     cr = e.cp * k - e.sp * sd;
     sr = e.sp * k + e.cp * sd;
     const W a = laneAbs(k);
-    const WideBits two = (a <= 1.0) & (d != 0.0) & (d != M_PI);
+    const BitsOf<W> two = (a <= 1.0) & (d != 0.0) & (d != M_PI);
     m.edge |= m.live & ~two & (a <= 1.0 + kTangentSlack);
     m.live &= two;
 }
 
-//! v into each lane of row (all lanes written; the caller reads the live
-//! ones).
-void storeLanes(std::array<double, kWidth>& row, const W& v) { __builtin_memcpy(row.data(), &v, sizeof v); }
-
-//! The branches' joints, turns and checks into out.
-void store(LaneResults& out, const LaneMasks& m, unsigned regular, const std::array<const W*, 6>& q,
-           const std::array<const W*, 6>& c, const std::array<const W*, 6>& s, const Measured<W>& check) {
-    for (int j = 0; j < 6; ++j) {
-        storeLanes(out.q[j], *q[j]);
-        storeLanes(out.c[j], *c[j]);
-        storeLanes(out.s[j], *s[j]);
-    }
-    storeLanes(out.position2, check.position2);
-    storeLanes(out.frobenius2, check.frobenius2);
-    storeLanes(out.det, check.det);
-    out.live = laneBits(m.live);
-    out.usual = !anyLane(m.edge) && (regular & out.live) == out.live;
+//! v into lanes base.. of row (all of v's lanes written; the caller reads
+//! the live ones).
+template <class W>
+void storeLanes(std::array<double, kWidth>& row, int base, const W& v) {
+    __builtin_memcpy(row.data() + base, &v, sizeof v);
 }
 
-//! q0's two roots and their turns, lane k taking root k / 4.
-void rootsOfQ0(const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s, W& q0, W& c0, W& s0) {
-    const auto halves = [](double a, double b) { return W{a, a, a, a, b, b, b, b}; };
-    q0 = halves(q0s[0], q0s[1]);
-    c0 = halves(t0s[0].c, t0s[1].c);
-    s0 = halves(t0s[0].s, t0s[1].s);
+//! The branches' joints, turns and checks into lanes base.. of out; their
+//! live bits into out.live, and out.usual cleared if one met an edge.
+template <class W>
+void store(LaneResults& out, int base, const LaneMasks<W>& m, unsigned regular, const std::array<const W*, 6>& q,
+           const std::array<const W*, 6>& c, const std::array<const W*, 6>& s, const Measured<W>& check) {
+    for (int j = 0; j < 6; ++j) {
+        storeLanes(out.q[j], base, *q[j]);
+        storeLanes(out.c[j], base, *c[j]);
+        storeLanes(out.s[j], base, *s[j]);
+    }
+    storeLanes(out.position2, base, check.position2);
+    storeLanes(out.frobenius2, base, check.frobenius2);
+    storeLanes(out.det, base, check.det);
+    const unsigned live = laneBits(m.live);
+    out.live |= live << base;
+    out.usual = out.usual && !anyLane(m.edge) && (regular & live) == live;
+}
+
+//! q0's two roots and their turns in the lanes of W from lane base of the
+//! pose on, lane base + k taking root (base + k) / 4.
+template <class W>
+void rootsOfQ0(const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s, int base, W& q0, W& c0,
+               W& s0) {
+    for (int k = 0; k < kLanes<W>; ++k) {
+        const int i = (base + k) >> 2;
+        q0[k] = q0s[i];
+        c0[k] = t0s[i].c;
+        s0[k] = t0s[i].s;
+    }
 }
 
 //! The turn (q, c, s) that carries the xy-part of u onto that of v
 //! (planarTurn); a live lane where either has no direction (below tiny) is
 //! an edge.
-template <class U, class V>
-void planarTurns(const U& u, const V& v, double tiny, W& q, W& c, W& s, LaneMasks& m) {
+template <class W, class U, class V>
+void planarTurns(const U& u, const V& v, double tiny, W& q, W& c, W& s, LaneMasks<W>& m) {
     const W nu2 = u.x * u.x + u.y * u.y;
     const W nv2 = v.x * v.x + v.y * v.y;
     const W cross = u.x * v.y - u.y * v.x;
@@ -129,7 +145,8 @@ void planarTurns(const U& u, const V& v, double tiny, W& q, W& c, W& s, LaneMask
 
 //! wrapTurn in each lane (a lane beyond 9 in magnitude, which wrapTurn
 //! hands to std::remainder, is an edge).
-W wrapTurns(const W& x, LaneMasks& m) {
+template <class W>
+W wrapTurns(const W& x, LaneMasks<W>& m) {
     const W a = laneAbs(x);
     const W r = x - laneCopySign(splat<W>(kFullTurn), x);
     const W wrapped = r == 0.0 ? laneCopySign(W{}, x) : r;
@@ -140,13 +157,13 @@ W wrapTurns(const W& x, LaneMasks& m) {
 //! The lane work of a spherical wrist behind parallel shoulder axes
 //! (shoulderTurns gave q0s, t0s; the wrist centre is at cw, the last joint
 //! frame's axes R5): every branch's candidate and its check.
-ARMKIN_LANE_CODE void sphericalLanes(const SolverModel& m, const Vec3& cw, const Axes& R5, const Frame& target,
-                                          const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s,
-                                          LaneResults& out) {
+template <class W>
+void sphericalLanes(const SolverModel& m, const Vec3& cw, const Axes& R5, const Frame& target,
+                    const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s, int base, LaneResults& out) {
     const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
     W q0, c0, s0;
-    rootsOfQ0(q0s, t0s, q0, c0, s0);
-    LaneMasks lanes;
+    rootsOfQ0(q0s, t0s, base, q0, c0, s0);
+    LaneMasks<W> lanes;
     // Joint frames 0 and 1 (before q1 turns), and the wrist centre seen
     // from the latter (elbowBranches).
     F3<W> J0 = spread<W>(m.base0);
@@ -157,7 +174,7 @@ ARMKIN_LANE_CODE void sphericalLanes(const SolverModel& m, const Vec3& cw, const
     const Vec3& w = m.wristCentreArm;
     W phi, c, s;
     cosSinRoots(m.closed.shoulderReach, V.x * V.x + V.y * V.y - (A.x * A.x + A.y * A.y) - (w.x * w.x + w.y * w.y),
-                rootSign(1), phi, c, s, lanes);
+                rootSign<W>(1, base), phi, c, s, lanes);
     // q1 turns the wrist centre's direction in the plane onto V's.
     const V3<W> r{A.x + c * w.x - s * w.y, A.y + s * w.x + c * w.y, W{}};
     W q1, c1, s1;
@@ -173,7 +190,7 @@ ARMKIN_LANE_CODE void sphericalLanes(const SolverModel& m, const Vec3& cw, const
     const V3<W> v = invApply(next, R5.Z);
     const V3<W> x = invApply(next, R5.X);
     W q4, c4, s4;
-    cosSinRoots(m.closed.wristTilt, v.z - m.closed.tiltOffset, rootSign(0), q4, c4, s4, lanes);
+    cosSinRoots(m.closed.wristTilt, v.z - m.closed.tiltOffset, rootSign<W>(0, base), q4, c4, s4, lanes);
     // A singular wrist (or the last X axis along axis 5) is an edge: the
     // usual path takes the seed's q3 there.
     WristRoot<W> wr;
@@ -183,26 +200,26 @@ ARMKIN_LANE_CODE void sphericalLanes(const SolverModel& m, const Vec3& cw, const
     const W cw3[3] = {wr.c3, c4, wr.c5};
     const W sw3[3] = {wr.s3, s4, wr.s5};
     const Measured<W> check = measureSpherical(m, next, armFactor, target, cw3, sw3);
-    store(out, lanes, regular, {&q0, &q1, &q2, &wr.q3, &q4, &wr.q5}, {&c0, &c1, &c2, &wr.c3, &c4, &wr.c5},
+    store(out, base, lanes, regular, {&q0, &q1, &q2, &wr.q3, &q4, &wr.q5}, {&c0, &c1, &c2, &wr.c3, &c4, &wr.c5},
           {&s0, &s1, &s2, &wr.s3, &s4, &wr.s5}, check);
 }
 
 //! The lane work of three parallel axes (q0s, t0s the roots of q0; F5 the
 //! last joint frame, meet the point where axes 4 and 5 meet).
-ARMKIN_LANE_CODE void parallelLanes(const SolverModel& m, const Frame& F5, const Frame& target,
-                                         const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s,
-                                         LaneResults& out) {
+template <class W>
+void parallelLanes(const SolverModel& m, const Frame& F5, const Frame& target, const std::array<double, 2>& q0s,
+                   const std::array<JointTrig, 2>& t0s, int base, LaneResults& out) {
     const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
     W q0, c0, s0;
-    rootsOfQ0(q0s, t0s, q0, c0, s0);
-    LaneMasks lanes;
+    rootsOfQ0(q0s, t0s, base, q0, c0, s0);
+    LaneMasks<W> lanes;
     F3<W> J0 = spread<W>(m.base0);
     turn(J0, c0, s0);
     const F3<W> J1 = mul(J0, L[1]);  // before q1: its Z is n
     const V3<W>& nw = J1.Z;
     // q4 from n . axis 5; n in the last frame; the last frame seen from J1.
     W q4, c4, s4;
-    cosSinRoots(m.closed.wristTilt, dot(nw, spread<W>(F5.Z)) - m.closed.tiltOffset, rootSign(1), q4, c4, s4, lanes);
+    cosSinRoots(m.closed.wristTilt, dot(nw, spread<W>(F5.Z)) - m.closed.tiltOffset, rootSign<W>(1, base), q4, c4, s4, lanes);
     const V3<W> n5{F5.X.x * nw.x + F5.X.y * nw.y + F5.X.z * nw.z, F5.Y.x * nw.x + F5.Y.y * nw.y + F5.Y.z * nw.z,
                    F5.Z.x * nw.x + F5.Z.y * nw.y + F5.Z.z * nw.z};
     const F3<W> H = mul(inverse(J1), spread<W>(F5));
@@ -229,7 +246,7 @@ ARMKIN_LANE_CODE void parallelLanes(const SolverModel& m, const Frame& F5, const
     const W ct = GX.x / h, st = GX.y / h;
     W phi, c, s;
     cosSinRoots(m.closed.elbowReach, GO.x * GO.x + GO.y * GO.y - (A.x * A.x + A.y * A.y) - (B.x * B.x + B.y * B.y),
-                rootSign(0), phi, c, s, lanes);
+                rootSign<W>(0, base), phi, c, s, lanes);
     const V3<W> r{A.x + c * B.x - s * B.y, A.y + s * B.x + c * B.y, W{}};
     W q1, c1, s1;
     planarTurns(r, GO, kNoDirection, q1, c1, s1, lanes);
@@ -253,8 +270,41 @@ ARMKIN_LANE_CODE void parallelLanes(const SolverModel& m, const Frame& F5, const
     const W cj[5] = {c1, c2, c3, c4, c5};
     const W sj[5] = {s1, s2, s3, s4, s5};
     const Measured<W> check = measureParallel(m, J0, J1, target, cj, sj);
-    store(out, lanes, ~0u, {&q0, &q1, &q2, &q3, &q4, &q5}, {&c0, &c1, &c2, &c3, &c4, &c5},
+    store(out, base, lanes, ~0u, {&q0, &q1, &q2, &q3, &q4, &q5}, {&c0, &c1, &c2, &c3, &c4, &c5},
           {&s0, &s1, &s2, &s3, &s4, &s5}, check);
+}
+
+//! The pose's lanes as one AVX-512 vector, or as two AVX2 halves; the
+//! same bits either way.
+enum class LaneWidth { None, Four, Eight };
+
+LaneWidth laneWidth() {
+    if (ARMKIN_HAS("avx512f")) return LaneWidth::Eight;
+    if (ARMKIN_HAS("avx2")) return LaneWidth::Four;
+    return LaneWidth::None;
+}
+
+ARMKIN_LANES_ON("avx512f")
+void sphericalEight(const SolverModel& m, const Vec3& cw, const Axes& R5, const Frame& target,
+                    const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s, LaneResults& out) {
+    sphericalLanes<Wide>(m, cw, R5, target, q0s, t0s, 0, out);
+}
+ARMKIN_LANES_ON("avx2")
+void sphericalFours(const SolverModel& m, const Vec3& cw, const Axes& R5, const Frame& target,
+                    const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s, LaneResults& out) {
+    sphericalLanes<Quad>(m, cw, R5, target, q0s, t0s, 0, out);
+    sphericalLanes<Quad>(m, cw, R5, target, q0s, t0s, 4, out);
+}
+ARMKIN_LANES_ON("avx512f")
+void parallelEight(const SolverModel& m, const Frame& F5, const Frame& target, const std::array<double, 2>& q0s,
+                   const std::array<JointTrig, 2>& t0s, LaneResults& out) {
+    parallelLanes<Wide>(m, F5, target, q0s, t0s, 0, out);
+}
+ARMKIN_LANES_ON("avx2")
+void parallelFours(const SolverModel& m, const Frame& F5, const Frame& target, const std::array<double, 2>& q0s,
+                   const std::array<JointTrig, 2>& t0s, LaneResults& out) {
+    parallelLanes<Quad>(m, F5, target, q0s, t0s, 0, out);
+    parallelLanes<Quad>(m, F5, target, q0s, t0s, 4, out);
 }
 
 //! Lane k's candidate into s.ws.candidates with the frames of its branch,
@@ -320,7 +370,8 @@ bool keepLanes(Solve& s, const LaneResults& r) {
 
 bool allBranchesInLanes(Solve& s) {
     const SolverModel& m = s.model;
-    if (!ARMKIN_LANE_REGISTERS() || !(m.closed.wristTilt.r > 1e-14)) return false;
+    const LaneWidth width = laneWidth();
+    if (width == LaneWidth::None || !(m.closed.wristTilt.r > 1e-14)) return false;
     Axes R5;
     Vec3 O5;
     flangeOf(m, s.target, R5, O5);
@@ -331,11 +382,11 @@ bool allBranchesInLanes(Solve& s) {
         const Vec3 wc = applyAxes(R5, m.wristCentreLast);
         const Vec3 cw{O5.x + wc.x, O5.y + wc.y, O5.z + wc.z};
         if (shoulderTurns(m, cw, s.options, q0s, t0s) != 2) return false;
-        sphericalLanes(m, cw, R5, s.target, q0s, t0s, r);
+        (width == LaneWidth::Eight ? sphericalEight : sphericalFours)(m, cw, R5, s.target, q0s, t0s, r);
     } else if (m.kind == WristKind::ParallelAxes && m.closed.elbowReach.r > 1e-14) {
         const Frame F5{R5.X, R5.Y, R5.Z, O5};
         if (meetTurns(m, frameApplyPoint(F5, m.axisMeetLast), q0s, t0s) != 2) return false;
-        parallelLanes(m, F5, s.target, q0s, t0s, r);
+        (width == LaneWidth::Eight ? parallelEight : parallelFours)(m, F5, s.target, q0s, t0s, r);
     } else {
         return false;
     }
