@@ -4,10 +4,12 @@
 // against the long-double library.
 
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -193,9 +195,9 @@ TEST(SinCos, SixAnglesMatchOneByOneBitForBit) {
 }
 
 // arcTan2 within 2 ulps of atan2l over magnitudes 1e-9 to 1e9 and nearly
-// equal arguments (the octant edges); arcCos within 2.5 of acosl; the two-lane
-// arcTan2 gives each lane's bits; zeros, infinities and NaN as std::atan2
-// (the same zero signs, quadrants and NaN).
+// equal arguments (the octant edges); arcCos within 2.5 of acosl; arcTan2 in
+// two, four and eight lanes gives each lane's bits; zeros, infinities and
+// NaN as std::atan2 (the same zero signs, quadrants and NaN).
 TEST(ArcTan, WithinTwoUlpsAndLanesAlike) {
     const auto ulps = [](double a, long double exact) {
         const double r = static_cast<double>(exact);
@@ -217,13 +219,49 @@ TEST(ArcTan, WithinTwoUlpsAndLanesAlike) {
     }
     EXPECT_LE(worstTan, 2.0);
     EXPECT_LE(worstCos, 2.5);
-    const double special[] = {0.0, -0.0, 1.0, -1.0, HUGE_VAL, -HUGE_VAL, std::numeric_limits<double>::quiet_NaN()};
+    const double special[] = {0.0, -0.0, 1.0, -1.0, HUGE_VAL, -HUGE_VAL, std::numeric_limits<double>::quiet_NaN(),
+                              DBL_MAX, 0x1p-1074, 1e-300};
     for (double y : special) {
         for (double x : special) {
             const double a = arcTan2(y, x), b = std::atan2(y, x);
             EXPECT_TRUE(std::isnan(a) ? std::isnan(b)
                                       : std::signbit(a) == std::signbit(b) && (a == b || ulps(a, atan2l(y, x)) <= 2.0))
                 << y << ", " << x;
+        }
+    }
+    // Four and eight lanes give each lane's one-lane result to the bit,
+    // special lanes beside ordinary ones included (every octant, a ratio
+    // near each eighth).
+    std::vector<double> ys, xs;
+    for (double y : special) {
+        for (double x : special) {
+            ys.push_back(y);
+            xs.push_back(x);
+        }
+    }
+    for (int it = 0; it < 4000; ++it) {
+        ys.push_back(unit(rng) * std::pow(10.0, (it % 13) - 6));
+        xs.push_back(it % 2 == 0 ? ys.back() * (it % 9) / 8.0 : unit(rng));
+    }
+    for (std::size_t i = 0; i + 8 <= ys.size(); i += 8) {
+        Wide y8, x8;
+        Quad y4, x4;
+        for (int k = 0; k < 8; ++k) {
+            y8[k] = ys[i + k];
+            x8[k] = xs[i + k];
+        }
+        for (int k = 0; k < 4; ++k) {
+            y4[k] = ys[i + 4 + k];
+            x4[k] = xs[i + 4 + k];
+        }
+        const Wide wide = arcTan2(y8, x8);
+        const Quad quad = arcTan2(y4, x4);
+        for (int k = 0; k < 8; ++k) {
+            const double one = arcTan2(ys[i + k], xs[i + k]);
+            EXPECT_EQ(std::memcmp(&wide[k], &one, sizeof one), 0) << ys[i + k] << ", " << xs[i + k];
+            if (k >= 4) {
+                EXPECT_EQ(std::memcmp(&quad[k - 4], &one, sizeof one), 0) << ys[i + k] << ", " << xs[i + k];
+            }
         }
     }
 }

@@ -5,6 +5,7 @@
 //! quadrant. The console's written algorithm keeps the C library's.
 
 #include <array>
+#include <cfloat>
 #include <cmath>
 
 #include "numeric/lanes.hpp"
@@ -166,8 +167,15 @@ V arcTan2(const V& y, const V& x) {
     const V num = steep ? ax : ay;
     const V den = steep ? ay : ax;
     // Lanes left to std::atan2 reduce 0 instead (their quotient may index
-    // past the table).
-    const Bits usual = (num <= den) & (den > 0.0) & (den < HUGE_VAL);
+    // past the table). The one-lane form's test (no NaN, 0 < den < inf) as
+    // one comparison of the bits (inside the wide solver code GCC takes an
+    // and of comparisons lane by lane): the larger of |x| and |y| as
+    // integers (NaN above inf), less one, at most the largest double's
+    // bits less one (0 wraps round to the top).
+    using Words = WordsOf<V>;
+    const Words bx = __builtin_bit_cast(Words, ax), by = __builtin_bit_cast(Words, ay);
+    const Words top = (by > bx ? by : bx) - 1;
+    const Bits usual = __builtin_bit_cast(Bits, top <= __builtin_bit_cast(std::uint64_t, DBL_MAX) - 1);
     const V a = atanUnit(usual ? num / den : V{});
     // Octants: a (0), pi/2 - a (steep), pi - a (x < 0), pi/2 + a (both).
     const Bits back = x < 0.0;

@@ -23,9 +23,13 @@ using Wide = double __attribute__((vector_size(64)));
 //! their lanes' bits.
 using QuadBits = std::int64_t __attribute__((vector_size(32)));
 using WideBits = std::int64_t __attribute__((vector_size(64)));
-//! The mask type of V's comparisons.
+//! The mask type of V's comparisons, and its lanes as unsigned integers.
 template <class V>
 using BitsOf = decltype(V{} < V{});
+using QuadWord = std::uint64_t __attribute__((vector_size(32)));
+using WideWord = std::uint64_t __attribute__((vector_size(64)));
+template <class V>
+using WordsOf = std::conditional_t<sizeof(V) == 32, QuadWord, WideWord>;
 
 //! How many lanes T holds: 1 for a double, 2 for a Pair, 8 for a Wide.
 template <class T>
@@ -72,6 +76,15 @@ template <class V>
 V laneCopySign(const V& v, const V& s) {
     return __builtin_bit_cast(V, (__builtin_bit_cast(BitsOf<V>, v) & INT64_MAX) |
                                      (__builtin_bit_cast(BitsOf<V>, s) & INT64_MIN));
+}
+
+//! Each lane of v in [+0, top] (top >= 0), as one comparison of the bits:
+//! a negative lane, or NaN, lies above. (Inside the wide solver code GCC
+//! takes an and of two comparisons lane by lane; one it does not.)
+template <class V>
+BitsOf<V> inZeroTo(const V& v, double top) {
+    using Words = WordsOf<V>;
+    return __builtin_bit_cast(BitsOf<V>, __builtin_bit_cast(Words, v) <= __builtin_bit_cast(std::uint64_t, top));
 }
 
 //! Whether any lane of mask m is set.

@@ -83,9 +83,11 @@ void cosSinRoots(const CosSinEquation& e, const W& c, const W& sign, W& root, W&
     root = e.phi + d * sign;
     cr = e.cp * k - e.sp * sd;
     sr = e.sp * k + e.cp * sd;
+    // Two roots where |k| <= 1 and d is neither 0 nor pi, that is where
+    // |k| < 1 (d is 0 and pi exactly at k = 1 and -1 only).
     const W a = laneAbs(k);
-    const BitsOf<W> two = (a <= 1.0) & (d != 0.0) & (d != M_PI);
-    m.edge |= m.live & ~two & (a <= 1.0 + kTangentSlack);
+    const BitsOf<W> two = a < 1.0;
+    m.edge |= m.live & inZeroTo(a - 1.0, kTangentSlack);
     m.live &= two;
 }
 
@@ -140,7 +142,11 @@ void planarTurns(const U& u, const V& v, double tiny, W& q, W& c, W& s, LaneMask
     const W inv = 1.0 / laneSqrt(dot * dot + cross * cross);
     c = dot * inv;
     s = cross * inv;
-    m.edge |= m.live & ~((nu2 > tiny * tiny) & (nv2 > tiny * tiny));
+    // Either length at most tiny: the smaller as integers (both are sums
+    // of squares, and finite in a live lane) within [+0, tiny^2].
+    using Words = WordsOf<W>;
+    const Words bu = __builtin_bit_cast(Words, nu2), bv = __builtin_bit_cast(Words, nv2);
+    m.edge |= m.live & inZeroTo(__builtin_bit_cast(W, bu < bv ? bu : bv), tiny * tiny);
 }
 
 //! wrapTurn in each lane (a lane beyond 9 in magnitude, which wrapTurn
@@ -149,7 +155,7 @@ template <class W>
 W wrapTurns(const W& x, LaneMasks<W>& m) {
     const W a = laneAbs(x);
     const W r = x - laneCopySign(splat<W>(kFullTurn), x);
-    const W wrapped = r == 0.0 ? laneCopySign(W{}, x) : r;
+    const W wrapped = laneAbs(r) > 0.0 ? r : laneCopySign(W{}, x);
     m.edge |= m.live & (a >= 9.0);
     return a <= M_PI ? x : wrapped;
 }
