@@ -210,8 +210,9 @@ void sphericalLanes(const SolverModel& m, const Vec3& cw, const Axes& R5, const 
           {&s0, &s1, &s2, &wr.s3, &s4, &wr.s5}, check);
 }
 
-//! The lane work of three parallel axes (q0s, t0s the roots of q0; F5 the
-//! last joint frame, meet the point where axes 4 and 5 meet).
+//! The lane work of three parallel axes (meetTurns gave q0s, t0s; F5 is
+//! the last joint frame that puts the tool on target): every branch's
+//! candidate and its check.
 template <class W>
 void parallelLanes(const SolverModel& m, const Frame& F5, const Frame& target, const std::array<double, 2>& q0s,
                    const std::array<JointTrig, 2>& t0s, int base, LaneResults& out) {
@@ -280,10 +281,12 @@ void parallelLanes(const SolverModel& m, const Frame& F5, const Frame& target, c
           {&s0, &s1, &s2, &s3, &s4, &s5}, check);
 }
 
-//! The pose's lanes as one AVX-512 vector, or as two AVX2 halves; the
-//! same bits either way.
+//! The pose's lanes as one AVX-512 vector, or as two AVX2 halves (the
+//! same bits either way), or not at all.
 enum class LaneWidth { None, Four, Eight };
 
+//! The widest the processor runs (read from the flags the runtime filled
+//! at start-up).
 LaneWidth laneWidth() {
     if (ARMKIN_HAS("avx512f")) return LaneWidth::Eight;
     if (ARMKIN_HAS("avx2")) return LaneWidth::Four;
