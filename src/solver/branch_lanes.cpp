@@ -116,17 +116,28 @@ void store(LaneResults& out, int base, const LaneMasks<W>& m, unsigned regular, 
     out.usual = out.usual && !anyLane(m.edge) && (regular & live) == live;
 }
 
-//! q0's two roots and their turns in the lanes of W from lane base of the
-//! pose on, lane base + k taking root (base + k) / 4.
+//! Joint 0 in the lanes of W from lane base of the pose on (lane base + k
+//! takes root (base + k) / 4 of q0): the root, its turn, joint frame 0 and
+//! joint frame 1 before q1 turns.
 template <class W>
-void rootsOfQ0(const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s, int base, W& q0, W& c0,
-               W& s0) {
+struct FirstJoint {
+    W q, c, s;
+    F3<W> J0, J1;
+};
+template <class W>
+FirstJoint<W> firstJoint(const SolverModel& m, const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s,
+                         int base) {
+    FirstJoint<W> f;
     for (int k = 0; k < kLanes<W>; ++k) {
         const int i = (base + k) >> 2;
-        q0[k] = q0s[i];
-        c0[k] = t0s[i].c;
-        s0[k] = t0s[i].s;
+        f.q[k] = q0s[i];
+        f.c[k] = t0s[i].c;
+        f.s[k] = t0s[i].s;
     }
+    f.J0 = spread<W>(m.base0);
+    turn(f.J0, f.c, f.s);
+    f.J1 = mul(f.J0, m.model.linkFrames[1]);
+    return f;
 }
 
 //! The turn (q, c, s) that carries the xy-part of u onto that of v
@@ -167,15 +178,11 @@ template <class W>
 void sphericalLanes(const SolverModel& m, const Vec3& cw, const Axes& R5, const Frame& target,
                     const std::array<double, 2>& q0s, const std::array<JointTrig, 2>& t0s, int base, LaneResults& out) {
     const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
-    W q0, c0, s0;
-    rootsOfQ0(q0s, t0s, base, q0, c0, s0);
+    const auto [q0, c0, s0, J0, J1before] = firstJoint<W>(m, q0s, t0s, base);
     LaneMasks<W> lanes;
-    // Joint frames 0 and 1 (before q1 turns), and the wrist centre seen
-    // from the latter (elbowBranches).
-    F3<W> J0 = spread<W>(m.base0);
-    turn(J0, c0, s0);
-    F3<W> J1 = mul(J0, L[1]);
-    const V3<W> V = invApplyPoint(J1, cw);
+    // The wrist centre seen from joint frame 1 before q1 turns
+    // (elbowBranches).
+    const V3<W> V = invApplyPoint(J1before, cw);
     const Vec3& A = L[2].O;
     const Vec3& w = m.wristCentreArm;
     W phi, c, s;
@@ -189,6 +196,7 @@ void sphericalLanes(const SolverModel& m, const Vec3& cw, const Axes& R5, const 
     const W c2 = c * tb.c + s * tb.s, s2 = s * tb.c - c * tb.s;
     const W q2 = wrapTurns(phi - m.closed.turn2, lanes);
     // The branch's frames on to joint frame 3 before q3 turns (appendWrist).
+    F3<W> J1 = J1before;
     turn(J1, c1, s1);
     F3<W> J2 = mul(J1, L[2]);
     turn(J2, c2, s2);
@@ -217,12 +225,8 @@ template <class W>
 void parallelLanes(const SolverModel& m, const Frame& F5, const Frame& target, const std::array<double, 2>& q0s,
                    const std::array<JointTrig, 2>& t0s, int base, LaneResults& out) {
     const std::array<Frame, kMaxJoints>& L = m.model.linkFrames;
-    W q0, c0, s0;
-    rootsOfQ0(q0s, t0s, base, q0, c0, s0);
+    const auto [q0, c0, s0, J0, J1] = firstJoint<W>(m, q0s, t0s, base);  // J1 before q1: its Z is n
     LaneMasks<W> lanes;
-    F3<W> J0 = spread<W>(m.base0);
-    turn(J0, c0, s0);
-    const F3<W> J1 = mul(J0, L[1]);  // before q1: its Z is n
     const V3<W>& nw = J1.Z;
     // q4 from n . axis 5; n in the last frame; the last frame seen from J1.
     W q4, c4, s4;
