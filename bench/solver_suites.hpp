@@ -11,7 +11,7 @@
 namespace kin::bench {
 
 //! Forward: the public Model::forward on the typed vectors.
-enum class SolverOp { All, Nearest, Forward, Batch1, Batch2 };
+enum class SolverOp { All, Nearest, Forward, Batch1, Batch2, BatchOnce2 };
 //! Fk: the peer's recursive forward kinematics on the typed vectors.
 enum class SolverPeerOp { LmaZero, NrJlNear, LmaNear, Fk };
 

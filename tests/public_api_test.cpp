@@ -150,16 +150,23 @@ TEST(PublicSolver, EveryBranchToMachinePrecisionAndTheBatchAgrees) {
         engine.forward({0.1 * n - 0.5, 0.3, -0.7 + 0.05 * n, 0.2, 0.4 + 0.1 * n, -0.3}, p);
         targets.push_back(p);
     }
-    std::vector<armkin::SolveResult> batch(targets.size());
+    std::vector<armkin::SolveResult> batch(targets.size()), pooled(targets.size());
     EXPECT_EQ(engine.solveBatch(targets, armkin::SolveOptions{}, batch, 2), armkin::Status::Ok);
+    armkin::SolverPool pool(2);
+    EXPECT_EQ(pool.solve(engine.model(), targets, armkin::SolveOptions{}, pooled), armkin::Status::Ok);
+    EXPECT_EQ(pool.solve(armkin::Model{}, targets, armkin::SolveOptions{}, pooled), armkin::Status::NoArm);
+    EXPECT_EQ(pool.solve(engine.model(), targets, armkin::SolveOptions{}, std::span(pooled).first(3)),
+              armkin::Status::InvalidInput);
     for (std::size_t n = 0; n < targets.size(); ++n) {
         armkin::SolveResult one;
         ASSERT_EQ(engine.solve(targets[n], armkin::SolveOptions{}, one), 8);
         ASSERT_EQ(batch[n].count, one.count);
+        ASSERT_EQ(pooled[n].count, one.count);
         for (int k = 0; k < one.count; ++k) {
             EXPECT_LE(one.solutions[k].positionError, 1e-10);
             EXPECT_LE(one.solutions[k].rotationError, 1e-10);
             EXPECT_EQ(batch[n].solutions[k].joints, one.solutions[k].joints);
+            EXPECT_EQ(pooled[n].solutions[k].joints, one.solutions[k].joints);
         }
         armkin::Solution near;
         ASSERT_EQ(engine.nearest(targets[n], one.solutions[3].joints, armkin::SolveOptions{}, near),

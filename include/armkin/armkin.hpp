@@ -8,6 +8,7 @@
 //! - armkin/model.hpp   an arm model shared by threads, a workspace per thread, solve
 //! - armkin/engine.hpp  the two together, for one thread
 //! - armkin/solve_result.hpp  options, limits and results of the solver
+//! - armkin/solver_pool.hpp  threads kept for batch after batch of poses
 //! - armkin/modes.hpp   the console program's own three inverse-kinematics modes
 //! - armkin/reach.hpp   reach studies: targets at base placements, chunk by chunk
 //! - armkin/version.hpp the package version
@@ -21,6 +22,7 @@
 #include "armkin/modes.hpp"
 #include "armkin/reach.hpp"
 #include "armkin/solve_result.hpp"
+#include "armkin/solver_pool.hpp"
 #include "armkin/status.hpp"
 #include "armkin/types.hpp"
 #include "armkin/version.hpp"

@@ -131,6 +131,8 @@ Status track(const Model& model, Workspace& ws, const Pose& target, const Joints
 //! on the thread count. Allocates the workspaces of its threads. Returns Ok
 //! (each out[i].status says how its pose went); NoArm, or InvalidInput when
 //! out is shorter than targets, with nothing written.
+//! Starts its threads for this one call; to solve batch after batch, keep
+//! them in an armkin::SolverPool (armkin/solver_pool.hpp).
 Status solveBatch(const Model& model, std::span<const Pose> targets, const SolveOptions& options,
                   std::span<SolveResult> out, int threads = 0);
 

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
-#include <vector>
 
 #include "api/model_access.hpp"
+#include "solver/batch_pool.hpp"
 #include "numeric/frame.hpp"
 #include "solver/chain.hpp"
 
@@ -148,10 +147,7 @@ Status solveBatch(const Model& model, std::span<const Pose> targets, const Solve
                   std::span<SolveResult> out, int threads) {
     if (!model.ready()) return Status::NoArm;
     if (out.size() < targets.size()) return Status::InvalidInput;
-    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    std::vector<kin::Frame> frames(targets.size());
-    for (std::size_t i = 0; i < targets.size(); ++i) frames[i] = kin::frameOf(targets[i]);
-    kin::solveBatch(ModelAccess::model(model).solver, frames, options, out, threads);
+    kin::solveBatch(ModelAccess::model(model).solver, targets, options, out, kin::threadsFor(threads));
     return Status::Ok;
 }
 

@@ -11,6 +11,8 @@
 
 #include <armkin/reach.hpp>
 
+#include "solver/batch_pool.hpp"
+
 namespace armkin {
 
 namespace {
@@ -27,9 +29,7 @@ struct Slot {
 bool runReach(const ReachStudy& study, std::int64_t chunkSize, int threads, const ReachSink& sink) {
     const std::int64_t chunks = study.chunkCount(chunkSize);
     if (chunks == 0) return study.pairCount() == 0;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const auto workers = static_cast<std::int64_t>(
-        std::clamp<std::int64_t>(threads < 1 ? cores : threads, 1, chunks));
+    const auto workers = static_cast<std::int64_t>(std::clamp<std::int64_t>(kin::threadsFor(threads), 1, chunks));
     const std::int64_t slotCount = std::min<std::int64_t>(2 * workers, chunks);
     std::vector<Slot> slots(static_cast<std::size_t>(slotCount));
     std::mutex lock;

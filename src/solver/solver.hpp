@@ -264,5 +264,8 @@ int solveTrack(const SolverModel& model, SolverWorkspace& ws, const Frame& targe
 //! than targets or the model is invalid. Allocates the workspaces.
 int solveBatch(const SolverModel& model, std::span<const Frame> targets,
                const SolveOptions& options, std::span<SolveResult> out, int threads);
+//! The same for targets given as public poses.
+int solveBatch(const SolverModel& model, std::span<const armkin::Pose> targets,
+               const SolveOptions& options, std::span<SolveResult> out, int threads);
 
 }  // namespace kin
