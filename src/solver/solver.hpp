@@ -215,7 +215,9 @@ struct BranchSet {
 };
 
 //! Everything one solve writes. Make one per thread; reuse it across poses.
-struct SolverWorkspace {
+//! On cache lines of its own, so that the workspaces of two threads, made
+//! one after the other, never share one.
+struct alignas(64) SolverWorkspace {
     Kinematics engine;  //!< the engine whose case solvers and written PTP the solver calls
     CandidateSet candidates;
     BranchSet branches;
