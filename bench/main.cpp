@@ -65,6 +65,13 @@ public:
         return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
     }
 
+    //! Fastest repetition's nanoseconds per call, or a negative value.
+    double bestNs(const std::string& name) const {
+        const auto it = samples_.find(name);
+        if (it == samples_.end() || it->second.empty()) return -1.0;
+        return *std::min_element(it->second.begin(), it->second.end());
+    }
+
     std::size_t repetitions(const std::string& name) const {
         const auto it = samples_.find(name);
         return it == samples_.end() ? 0 : it->second.size();
@@ -199,7 +206,8 @@ int main(int argc, char** argv) {
         printTimes(collector);
         printFigures();
         kin::bench::printSolverReport(
-            [&collector](const std::string& name) { return collector.medianNs(name); });
+            [&collector](const std::string& name) { return collector.medianNs(name); },
+            [&collector](const std::string& name) { return collector.bestNs(name); });
         kin::bench::printSolverReachReport(
             [&collector](const std::string& name) { return collector.medianNs(name); });
     }

@@ -37,6 +37,8 @@ void printSolverReachReport(const std::function<double(const std::string&)>& med
 
 //! Prints the per-arm tables: times from medianNs (ns per call, negative
 //! when not run) next to the peer's, then accuracy figures.
-void printSolverReport(const std::function<double(const std::string&)>& medianNs);
+//! bestNs: the fastest repetition, for the batch gain of a machine left alone.
+void printSolverReport(const std::function<double(const std::string&)>& medianNs,
+                       const std::function<double(const std::string&)>& bestNs);
 
 }  // namespace kin::bench

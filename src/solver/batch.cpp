@@ -80,12 +80,17 @@ BatchPool::BatchPool(int threads) {
             threads_.emplace_back([this, k] { serve(k); });
         } catch (const std::system_error&) {
             break;  // no more threads to be had: work with those started
+        } catch (...) {
+            stop();  // the helpers started so far must not outlive the pool
+            throw;
         }
     }
     spaces_.resize(threads_.size() + 1);
 }
 
-BatchPool::~BatchPool() {
+BatchPool::~BatchPool() { stop(); }
+
+void BatchPool::stop() noexcept {
     stopping_ = true;
     for (std::size_t k = 1; k <= threads_.size(); ++k) {
         helpers_[k].go.fetch_add(1, std::memory_order_release);

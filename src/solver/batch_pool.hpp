@@ -55,6 +55,7 @@ private:
     int run(const SolverModel& model, std::size_t n, const SolveOptions& options,
             std::span<SolveResult> out) noexcept;
     void serve(std::size_t k) noexcept;
+    void stop() noexcept;  //!< wakes the helpers to end and joins them
     int solveChunks(std::size_t k) noexcept;
 
     std::vector<std::unique_ptr<SolverWorkspace>> spaces_;  //!< [0]: the caller's
