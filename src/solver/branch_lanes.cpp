@@ -160,6 +160,18 @@ void planarTurns(const U& u, const V& v, double tiny, W& q, W& c, W& s, LaneMask
     m.edge |= m.live & inZeroTo(__builtin_bit_cast(W, bu < bv ? bu : bv), tiny * tiny);
 }
 
+//! Two links in a plane reaching P (xy-parts): the second turns by phi
+//! (c, s), the root of `reach` of the lanes' sign, from the first's end A to
+//! its own end B; the first turns by q (cq, sq), carrying A + B turned onto P.
+template <class W, class P>
+void twoLinkLanes(const CosSinEquation& reach, const P& p, const Vec3& A, const Vec3& B, const W& sign, W& phi, W& c,
+                  W& s, W& q, W& cq, W& sq, LaneMasks<W>& lanes) {
+    cosSinRoots(reach, p.x * p.x + p.y * p.y - (A.x * A.x + A.y * A.y) - (B.x * B.x + B.y * B.y), sign, phi, c, s,
+                lanes);
+    const V3<W> r{A.x + c * B.x - s * B.y, A.y + s * B.x + c * B.y, W{}};
+    planarTurns(r, p, kNoDirection, q, cq, sq, lanes);
+}
+
 //! wrapTurn in each lane (a lane beyond 9 in magnitude, which wrapTurn
 //! hands to std::remainder, is an edge).
 template <class W>
@@ -183,15 +195,11 @@ void sphericalLanes(const SolverModel& m, const Vec3& cw, const Axes& R5, const 
     // The wrist centre seen from joint frame 1 before q1 turns
     // (elbowBranches).
     const V3<W> V = invApplyPoint(J1before, cw);
-    const Vec3& A = L[2].O;
-    const Vec3& w = m.wristCentreArm;
-    W phi, c, s;
-    cosSinRoots(m.closed.shoulderReach, V.x * V.x + V.y * V.y - (A.x * A.x + A.y * A.y) - (w.x * w.x + w.y * w.y),
-                rootSign<W>(1, base), phi, c, s, lanes);
-    // q1 turns the wrist centre's direction in the plane onto V's.
-    const V3<W> r{A.x + c * w.x - s * w.y, A.y + s * w.x + c * w.y, W{}};
-    W q1, c1, s1;
-    planarTurns(r, V, kNoDirection, q1, c1, s1, lanes);
+    // The elbow's root, then q1 turning the wrist centre's direction in the
+    // plane onto V's.
+    W phi, c, s, q1, c1, s1;
+    twoLinkLanes(m.closed.shoulderReach, V, L[2].O, m.wristCentreArm, rootSign<W>(1, base), phi, c, s, q1, c1, s1,
+                 lanes);
     const JointTrig& tb = m.closed.turn2Trig;
     const W c2 = c * tb.c + s * tb.s, s2 = s * tb.c - c * tb.s;
     const W q2 = wrapTurns(phi - m.closed.turn2, lanes);
@@ -250,17 +258,11 @@ void parallelLanes(const SolverModel& m, const Frame& F5, const Frame& target, c
     const V3<W> back{-dot(tail.X, tail.O), -dot(tail.Y, tail.O), -dot(tail.Z, tail.O)};
     const V3<W> GX = apply(H, V3<W>{tail.X.x, tail.Y.x, tail.Z.x});
     const V3<W> GO = applyPoint(H, back);
-    const Vec3& A = L[2].O;
-    const Vec3& B = L[3].O;
     const W total = arcTan2(GX.y, GX.x);
     const W h = laneSqrt(GX.x * GX.x + GX.y * GX.y);
     const W ct = GX.x / h, st = GX.y / h;
-    W phi, c, s;
-    cosSinRoots(m.closed.elbowReach, GO.x * GO.x + GO.y * GO.y - (A.x * A.x + A.y * A.y) - (B.x * B.x + B.y * B.y),
-                rootSign<W>(0, base), phi, c, s, lanes);
-    const V3<W> r{A.x + c * B.x - s * B.y, A.y + s * B.x + c * B.y, W{}};
-    W q1, c1, s1;
-    planarTurns(r, GO, kNoDirection, q1, c1, s1, lanes);
+    W phi, c, s, q1, c1, s1;
+    twoLinkLanes(m.closed.elbowReach, GO, L[2].O, L[3].O, rootSign<W>(0, base), phi, c, s, q1, c1, s1, lanes);
     const W q2 = phi - m.parallelTurn2;
     // The turn a less b, as parallelCandidates forms it.
     const auto less = [](const W& ac, const W& as, double bc, double bs, W& rc, W& rs) {
